@@ -1,0 +1,14 @@
+include(GNUInstallDirs)
+
+# Warnings for the project's own code only (not for GoogleTest).
+add_library(kvr_warnings INTERFACE)
+target_compile_options(kvr_warnings INTERFACE
+  -Wall -Wextra -Wpedantic -Wshadow -Wcast-qual -Wundef -Werror)
+
+# kvr_object(name src...): an object library of the library's own code.
+function(kvr_object name)
+  add_library(${name} OBJECT ${ARGN})
+  target_include_directories(${name} PRIVATE
+    ${PROJECT_SOURCE_DIR}/include ${PROJECT_SOURCE_DIR})
+  target_link_libraries(${name} PRIVATE kvr_warnings)
+endfunction()

@@ -1,0 +1,511 @@
+/*
+ * kvr: block compression of 1- to 4-dimensional arrays of int32, int64,
+ * float and double values.
+ *
+ * This header declares every C-callable record, constant and function of
+ * the compression core (bit stream, fields, compressed streams, modes,
+ * whole-array compression, stream header) and of the block codec.  It
+ * compiles as C99 and as C++.
+ *
+ * Bit order: every bit-level format is a sequence of bits stored least
+ * significant bit first in unsigned 64-bit words, and a value of n bits is
+ * written least significant bit first.
+ *
+ * Nothing in this header checks a buffer's end: the caller sizes buffers
+ * (kvr_stream_maximum_size gives the bound for whole arrays).
+ */
+#ifndef KVR_KVR_H
+#define KVR_KVR_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+#ifdef __cplusplus
+#define KVR_API extern "C"
+#else
+#define KVR_API extern
+#endif
+
+/* ------------------------------------------------------------------ */
+/* Version                                                             */
+
+/* Codec version written after the magic characters of a stream header. */
+KVR_API const uint32_t kvr_codec_version;          /* 5 */
+/* Library version 0.5.5 as hex digits. */
+KVR_API const uint32_t kvr_library_version;        /* 0x055 */
+/* "kvr version 0.5.5 (May 5, 2019)" */
+KVR_API const char* const kvr_version_string;
+
+/* ------------------------------------------------------------------ */
+/* Bit stream                                                          */
+
+/* Word size of every bit stream, in bits (64). */
+KVR_API const size_t stream_word_bits;
+
+/*
+ * bit_stream: a reader or writer over a caller-owned buffer of 64-bit
+ * words.  The field order and meanings are shared with the block codec,
+ * which updates bits, buffer and cursor itself.
+ *   writer position = 64 * (cursor - begin) + bits
+ *   reader position = 64 * (cursor - begin) - bits
+ * buffer holds the pending bits in its low `bits` bits; higher bits are 0.
+ */
+typedef struct bit_stream {
+  uint32_t bits;     /* buffered bits, 0..63 between operations */
+  uint64_t buffer;   /* the buffered bits */
+  uint64_t* cursor;  /* writer: next word to store; reader: next to fetch */
+  uint64_t* begin;   /* first word of the buffer */
+  uint64_t* end;     /* begin + floor(bytes / 8); read only by stream_capacity */
+} bit_stream;
+
+/* stream_open: a new stream over `bytes` bytes at `buffer`, positioned at
+   bit 0; NULL when the record cannot be allocated.  The buffer stays the
+   caller's. */
+KVR_API bit_stream* stream_open(void* buffer, size_t bytes);
+/* stream_close: releases the record only, never the buffer. */
+KVR_API void stream_close(bit_stream* s);
+/* stream_clone: a new record with the same five fields (sharing the
+   buffer); NULL when allocation fails. */
+KVR_API bit_stream* stream_clone(const bit_stream* s);
+/* stream_alignment: the word size in bits, 64. */
+KVR_API size_t stream_alignment(void);
+/* stream_words_per_store: 1, the number of words a stream stores or
+   fetches in one step.  Has no effect. */
+KVR_API uint32_t stream_words_per_store(void);
+/* stream_bit_bias: 0, the bit offset of `begin` within its first word.
+   Has no effect. */
+KVR_API int64_t stream_bit_bias(void);
+/* stream_data: the first word of the buffer. */
+KVR_API void* stream_data(const bit_stream* s);
+/* stream_size: bytes from begin to cursor; buffered bits are not counted. */
+KVR_API size_t stream_size(const bit_stream* s);
+/* stream_capacity: bytes from begin to end. */
+KVR_API size_t stream_capacity(const bit_stream* s);
+/* stream_read_bit: the next bit, 0 or 1. */
+KVR_API uint32_t stream_read_bit(bit_stream* s);
+/* stream_write_bit: appends `bit`, which must be 0 or 1; returns it. */
+KVR_API uint32_t stream_write_bit(bit_stream* s, uint32_t bit);
+/* stream_read_bits: the next n bits (0..64) in the low n bits of the
+   result; higher bits 0. */
+KVR_API uint64_t stream_read_bits(bit_stream* s, uint32_t n);
+/* stream_write_bits: appends the low n bits (0..64) of value; returns
+   value >> n, and 0 for n = 64. */
+KVR_API uint64_t stream_write_bits(bit_stream* s, uint64_t value, uint32_t n);
+/* stream_read_offset: the reader's position in bits from begin. */
+KVR_API uint64_t stream_read_offset(const bit_stream* s);
+/* stream_write_offset: the writer's position in bits from begin. */
+KVR_API uint64_t stream_write_offset(const bit_stream* s);
+/* stream_rewind: position 0, nothing buffered. */
+KVR_API void stream_rewind(bit_stream* s);
+/* stream_set_read_offset: positions a reader at bit `offset`. */
+KVR_API void stream_set_read_offset(bit_stream* s, uint64_t offset);
+/* stream_set_write_offset: positions a writer at bit `offset`.  The low
+   offset mod 64 bits of the word there are kept; the rest of that word is
+   replaced by what is written next (and zeroed by a flush). */
+KVR_API void stream_set_write_offset(bit_stream* s, uint64_t offset);
+/* stream_skip: advances a reader by n bits without reading them. */
+KVR_API void stream_skip(bit_stream* s, uint32_t n);
+/* stream_pad: appends n zero bits. */
+KVR_API void stream_pad(bit_stream* s, uint32_t n);
+/* stream_align: drops a reader's buffered bits; returns how many (0..63). */
+KVR_API uint32_t stream_align(bit_stream* s);
+/* stream_flush: pads a writer to the next word boundary and stores the
+   last word; returns the number of pad bits (0..63). */
+KVR_API uint32_t stream_flush(bit_stream* s);
+/* stream_copy: moves n bits from the reader `src` to the writer `dst`. */
+KVR_API void stream_copy(bit_stream* dst, bit_stream* src, uint64_t n);
+
+/* ------------------------------------------------------------------ */
+/* Scalar types and fields                                             */
+
+typedef uint32_t kvr_type;
+#define kvr_type_none   0u
+#define kvr_type_int32  1u
+#define kvr_type_int64  2u
+#define kvr_type_float  3u
+#define kvr_type_double 4u
+
+/*
+ * kvr_field: an uncompressed array.  An extent of 0 means the dimension is
+ * absent; a stride of 0 means the default (1, nx, nx*ny, nx*ny*nz).
+ * Element (x, y, z, w) lies at data + x*sx + y*sy + z*sz + w*sw elements.
+ * The field never owns its data.
+ */
+typedef struct kvr_field {
+  kvr_type type;
+  size_t nx, ny, nz, nw;
+  ptrdiff_t sx, sy, sz, sw;
+  void* data;
+} kvr_field;
+
+/* kvr_type_size: bytes of one value of `type`; 0 for types outside 1..4. */
+KVR_API size_t kvr_type_size(kvr_type type);
+/* kvr_field_alloc: a new field with every member 0; NULL on allocation
+   failure. */
+KVR_API kvr_field* kvr_field_alloc(void);
+/* kvr_field_1d .. kvr_field_4d: a new field with the given data, type and
+   extents, the other extents and all strides 0; NULL on allocation
+   failure. */
+KVR_API kvr_field* kvr_field_1d(void* data, kvr_type type, size_t nx);
+KVR_API kvr_field* kvr_field_2d(void* data, kvr_type type, size_t nx, size_t ny);
+KVR_API kvr_field* kvr_field_3d(void* data, kvr_type type, size_t nx, size_t ny, size_t nz);
+KVR_API kvr_field* kvr_field_4d(void* data, kvr_type type, size_t nx, size_t ny, size_t nz, size_t nw);
+/* kvr_field_free: frees the record, never the data. */
+KVR_API void kvr_field_free(kvr_field* field);
+/* kvr_field_pointer: the data pointer. */
+KVR_API void* kvr_field_pointer(const kvr_field* field);
+/* kvr_field_begin: the lowest address the field touches (negative strides
+   move it below data); NULL when data is NULL. */
+KVR_API void* kvr_field_begin(const kvr_field* field);
+/* kvr_field_type: the scalar type. */
+KVR_API kvr_type kvr_field_type(const kvr_field* field);
+/* kvr_field_precision: bits of the type (32 or 64); 0 for invalid types. */
+KVR_API uint32_t kvr_field_precision(const kvr_field* field);
+/* kvr_field_dimensionality: 0..4; counting stops at the first absent
+   extent. */
+KVR_API uint32_t kvr_field_dimensionality(const kvr_field* field);
+/* kvr_field_size: the product of max(n, 1) over the four extents; when
+   size is not NULL it receives the extents of the present dimensions. */
+KVR_API size_t kvr_field_size(const kvr_field* field, size_t* size);
+/* kvr_field_size_bytes: the bytes spanned by the field's elements. */
+KVR_API size_t kvr_field_size_bytes(const kvr_field* field);
+/* kvr_field_stride: nonzero when any stride is set; when stride is not
+   NULL it receives the effective strides of the present dimensions. */
+KVR_API int kvr_field_stride(const kvr_field* field, ptrdiff_t* stride);
+/* kvr_field_is_contiguous: nonzero when the elements span exactly
+   kvr_field_size elements. */
+KVR_API int kvr_field_is_contiguous(const kvr_field* field);
+/* kvr_field_metadata: the 52-bit field metadata; UINT64_MAX when an extent
+   does not fit its bits, the field has no dimensions or its type is
+   outside 1..4. */
+KVR_API uint64_t kvr_field_metadata(const kvr_field* field);
+/* kvr_field_set_pointer: sets the data pointer. */
+KVR_API void kvr_field_set_pointer(kvr_field* field, void* data);
+/* kvr_field_set_type: stores and returns a type of 1..4; returns
+   kvr_type_none, leaving the field unchanged, for any other value. */
+KVR_API kvr_type kvr_field_set_type(kvr_field* field, kvr_type type);
+/* kvr_field_set_size_1d .. _4d: store the extents, higher ones 0. */
+KVR_API void kvr_field_set_size_1d(kvr_field* field, size_t nx);
+KVR_API void kvr_field_set_size_2d(kvr_field* field, size_t nx, size_t ny);
+KVR_API void kvr_field_set_size_3d(kvr_field* field, size_t nx, size_t ny, size_t nz);
+KVR_API void kvr_field_set_size_4d(kvr_field* field, size_t nx, size_t ny, size_t nz, size_t nw);
+/* kvr_field_set_stride_1d .. _4d: store the strides, higher ones 0. */
+KVR_API void kvr_field_set_stride_1d(kvr_field* field, ptrdiff_t sx);
+KVR_API void kvr_field_set_stride_2d(kvr_field* field, ptrdiff_t sx, ptrdiff_t sy);
+KVR_API void kvr_field_set_stride_3d(kvr_field* field, ptrdiff_t sx, ptrdiff_t sy, ptrdiff_t sz);
+KVR_API void kvr_field_set_stride_4d(kvr_field* field, ptrdiff_t sx, ptrdiff_t sy, ptrdiff_t sz, ptrdiff_t sw);
+/* kvr_field_set_metadata: sets type and extents from the metadata, strides
+   0, data untouched; returns 0 with the field unchanged when a bit above
+   bit 51 is set. */
+KVR_API int kvr_field_set_metadata(kvr_field* field, uint64_t meta);
+
+/* ------------------------------------------------------------------ */
+/* Compressed streams, modes and configurations                        */
+
+typedef uint32_t kvr_mode;
+#define kvr_mode_null            0u
+#define kvr_mode_custom          1u
+#define kvr_mode_fixed_rate      2u
+#define kvr_mode_fixed_precision 3u
+#define kvr_mode_fixed_accuracy  4u
+#define kvr_mode_reversible      5u
+
+typedef uint32_t kvr_exec_policy;
+#define kvr_exec_serial 0u
+
+/* Limits of a freshly opened stream. */
+#define KVR_MIN_BITS 1u
+#define KVR_MAX_BITS 16658u
+#define KVR_MAX_PREC 64u
+#define KVR_MIN_EXP  (-1074)
+
+typedef struct kvr_execution {
+  kvr_exec_policy policy;
+  uint32_t param1;
+  uint32_t param2;
+} kvr_execution;
+
+/*
+ * kvr_stream: the limits every block is coded under, the attached bit
+ * stream (not owned) and the execution record.  The mode is never stored:
+ * it is derived from the four limits.
+ */
+typedef struct kvr_stream {
+  uint32_t min_bits;   /* fewest bits per block */
+  uint32_t max_bits;   /* most bits per block */
+  uint32_t max_prec;   /* most bit planes per block, 1..64 */
+  int32_t min_exp;     /* smallest coded bit-plane exponent; < -1074: reversible */
+  bit_stream* stream;
+  kvr_execution execution;
+} kvr_stream;
+
+/* kvr_config: a requested configuration, passed by value.  For fixed rate,
+   a negative rate requests word-aligned blocks of |rate| bits per value. */
+typedef struct kvr_config {
+  kvr_mode mode;
+  union {
+    double rate;
+    uint32_t precision;
+    double tolerance;
+    struct {
+      uint32_t min_bits;
+      uint32_t max_bits;
+      uint32_t max_prec;
+      int32_t min_exp;
+    } custom;
+  } arg;
+} kvr_config;
+
+/* kvr_stream_open: a new stream with limits (1, 16658, 64, -1074), serial
+   execution and `bs` attached (may be NULL); NULL on allocation failure. */
+KVR_API kvr_stream* kvr_stream_open(bit_stream* bs);
+/* kvr_stream_close: frees the record only, never the bit stream. */
+KVR_API void kvr_stream_close(kvr_stream* stream);
+/* kvr_stream_bit_stream: the attached bit stream. */
+KVR_API bit_stream* kvr_stream_bit_stream(const kvr_stream* stream);
+/* kvr_stream_set_bit_stream: attaches `bs` (may be NULL). */
+KVR_API void kvr_stream_set_bit_stream(kvr_stream* stream, bit_stream* bs);
+/* The next four require an attached bit stream and do not test for NULL. */
+/* kvr_stream_compressed_size: stream_size of the bit stream. */
+KVR_API size_t kvr_stream_compressed_size(const kvr_stream* stream);
+/* kvr_stream_flush: stream_flush of the bit stream; its pad count. */
+KVR_API uint32_t kvr_stream_flush(kvr_stream* stream);
+/* kvr_stream_align: stream_align of the bit stream; the bits dropped. */
+KVR_API uint32_t kvr_stream_align(kvr_stream* stream);
+/* kvr_stream_rewind: stream_rewind of the bit stream. */
+KVR_API void kvr_stream_rewind(kvr_stream* stream);
+
+/* Configurations, returned by value. */
+KVR_API kvr_config kvr_config_none(void);
+/* kvr_config_rate: fixed rate; the rate is stored negated when align is
+   nonzero. */
+KVR_API kvr_config kvr_config_rate(double rate, int align);
+KVR_API kvr_config kvr_config_precision(uint32_t precision);
+KVR_API kvr_config kvr_config_accuracy(double tolerance);
+KVR_API kvr_config kvr_config_reversible(void);
+KVR_API kvr_config kvr_config_custom(uint32_t min_bits, uint32_t max_bits, uint32_t max_prec, int32_t min_exp);
+
+/* kvr_stream_set_rate: fixed rate of `rate` bits per value for blocks of
+   `type` in `dims` dimensions, rounded up to whole words when align is
+   nonzero; returns the rate in force (bits per block / 4^dims). */
+KVR_API double kvr_stream_set_rate(kvr_stream* stream, double rate, kvr_type type, uint32_t dims, int align);
+/* kvr_stream_set_precision: fixed precision; 0 and values above 63 give
+   64.  Returns the precision in force. */
+KVR_API uint32_t kvr_stream_set_precision(kvr_stream* stream, uint32_t precision);
+/* kvr_stream_set_accuracy: fixed accuracy with the largest power of two
+   not above `tolerance`; returns it, or 0.0 for a tolerance that is not
+   positive (the limits then are the defaults). */
+KVR_API double kvr_stream_set_accuracy(kvr_stream* stream, double tolerance);
+/* kvr_stream_set_reversible: limits (1, 16658, 64, -1075). */
+KVR_API void kvr_stream_set_reversible(kvr_stream* stream);
+/* kvr_stream_set_params: sets the four limits; returns 0 with the stream
+   unchanged unless min_bits <= max_bits and 1 <= max_prec <= 64. */
+KVR_API int kvr_stream_set_params(kvr_stream* stream, uint32_t min_bits, uint32_t max_bits, uint32_t max_prec, int32_t min_exp);
+
+/* kvr_stream_compression_mode: the mode the four limits classify as. */
+KVR_API kvr_mode kvr_stream_compression_mode(const kvr_stream* stream);
+/* kvr_stream_rate: min_bits / 4^dims in fixed-rate mode, else 0.0. */
+KVR_API double kvr_stream_rate(const kvr_stream* stream, uint32_t dims);
+/* kvr_stream_precision: max_prec in fixed-precision mode, else 0. */
+KVR_API uint32_t kvr_stream_precision(const kvr_stream* stream);
+/* kvr_stream_accuracy: 2^min_exp in fixed-accuracy mode, else 0.0. */
+KVR_API double kvr_stream_accuracy(const kvr_stream* stream);
+/* kvr_stream_params: the four limits; a NULL pointer skips its value. */
+KVR_API void kvr_stream_params(const kvr_stream* stream, uint32_t* min_bits, uint32_t* max_bits, uint32_t* max_prec, int32_t* min_exp);
+
+/* kvr_stream_execution: the execution policy. */
+KVR_API kvr_exec_policy kvr_stream_execution(const kvr_stream* stream);
+KVR_API uint32_t kvr_stream_execution_param1(const kvr_stream* stream);
+KVR_API uint32_t kvr_stream_execution_param2(const kvr_stream* stream);
+/* kvr_stream_set_execution: nonzero after storing kvr_exec_serial; 0 with
+   nothing changed for any other policy. */
+KVR_API int kvr_stream_set_execution(kvr_stream* stream, kvr_exec_policy policy);
+/* kvr_stream_set_execution_param1, _param2: the serial policy has no
+   parameters; always 0, nothing changes. */
+KVR_API int kvr_stream_set_execution_param1(kvr_stream* stream, uint32_t value);
+KVR_API int kvr_stream_set_execution_param2(kvr_stream* stream, uint32_t value);
+
+/* ------------------------------------------------------------------ */
+/* Mode word and maximum size                                          */
+
+/* kvr_stream_mode: the limits packed as a short code (0..4094) or as the
+   64-bit long form (low 12 bits all ones).  Never fails. */
+KVR_API uint64_t kvr_stream_mode(const kvr_stream* stream);
+/* kvr_stream_set_mode: sets the limits from a mode word; returns their
+   mode, or kvr_mode_null with the stream unchanged when the word is
+   rejected (short codes 2112..2175; long forms with min_bits > max_bits or
+   max_prec > 64). */
+KVR_API kvr_mode kvr_stream_set_mode(kvr_stream* stream, uint64_t mode);
+/* kvr_stream_maximum_size: bytes that bound the compressed stream of
+   `field` under the stream's limits, a header included; 0 for a field
+   without dimensions or with a type outside 1..4. */
+KVR_API size_t kvr_stream_maximum_size(const kvr_stream* stream, const kvr_field* field);
+
+/* ------------------------------------------------------------------ */
+/* Stream header                                                       */
+
+#define KVR_HEADER_MAGIC 0x1u  /* 'k', 'v', 'r', codec version: 32 bits */
+#define KVR_HEADER_META  0x2u  /* field metadata: 52 bits */
+#define KVR_HEADER_MODE  0x4u  /* mode word: 12 or 64 bits */
+#define KVR_HEADER_FULL  0x7u
+
+/* kvr_write_header: writes the parts of the header that `mask` selects at
+   the bit stream's position; returns the bits written, 0 when nothing was
+   written (also when an extent does not fit the metadata).  Does not
+   flush and does not check the buffer's end. */
+KVR_API size_t kvr_write_header(kvr_stream* stream, const kvr_field* field, uint32_t mask);
+/* kvr_read_header: reads the selected parts; returns the bits read, or 0
+   on a wrong magic or version (field and limits unchanged) or a rejected
+   mode word (the field may already be set, the limits are unchanged). */
+KVR_API size_t kvr_read_header(kvr_stream* stream, kvr_field* field, uint32_t mask);
+
+/* ------------------------------------------------------------------ */
+/* Whole arrays                                                        */
+
+/* kvr_compress: codes every block of `field` at the bit stream's position
+   and flushes; returns stream_size afterwards, 0 when nothing was coded
+   (no dimensions, type outside 1..4, or an execution policy without
+   drivers), in which case the stream is untouched.  Does not check the
+   buffer's capacity. */
+KVR_API size_t kvr_compress(kvr_stream* stream, const kvr_field* field);
+/* kvr_decompress: decodes every block into the field's memory and aligns;
+   returns stream_size afterwards, 0 when nothing was decoded (as for
+   kvr_compress; stream and field untouched). */
+KVR_API size_t kvr_decompress(kvr_stream* stream, const kvr_field* field);
+
+/* Conversions of one block of 4^dims values between 8- or 16-bit integers
+   and the top bits of int32. */
+KVR_API void kvr_promote_int8_to_int32(int32_t* oblock, const int8_t* iblock, uint32_t dims);
+KVR_API void kvr_promote_uint8_to_int32(int32_t* oblock, const uint8_t* iblock, uint32_t dims);
+KVR_API void kvr_promote_int16_to_int32(int32_t* oblock, const int16_t* iblock, uint32_t dims);
+KVR_API void kvr_promote_uint16_to_int32(int32_t* oblock, const uint16_t* iblock, uint32_t dims);
+KVR_API void kvr_demote_int32_to_int8(int8_t* oblock, const int32_t* iblock, uint32_t dims);
+KVR_API void kvr_demote_int32_to_uint8(uint8_t* oblock, const int32_t* iblock, uint32_t dims);
+KVR_API void kvr_demote_int32_to_int16(int16_t* oblock, const int32_t* iblock, uint32_t dims);
+KVR_API void kvr_demote_int32_to_uint16(uint16_t* oblock, const int32_t* iblock, uint32_t dims);
+
+/* ------------------------------------------------------------------ */
+/* Block codec                                                         */
+
+/*
+ * One block of 4^d values (d = 1..4), x fastest, then y, z, w.
+ *
+ * kvr_encode_block_<type>_<d> appends the block at the attached bit
+ * stream's write position; kvr_decode_block_<type>_<d> reads it back from
+ * the read position.  The _strided_ forms gather from (scatter to) an array
+ * whose element (x, y, z, w) lies at p[x*sx + y*sy + z*sz + w*sw]; the
+ * _partial_ forms take only the nx*ny*nz*nw valid values (each extent
+ * 0..4) and pad the rest.  Each returns the bits written or read (always
+ * below 2^32).
+ *
+ * The codec has no failure path and checks nothing: the caller positions
+ * the bit stream before the call and flushes (encoding) or aligns
+ * (decoding) it afterwards, gives it room for max(min_bits, max_bits) bits,
+ * keeps the limits valid and passes strides under which every addressed
+ * element exists.  The stream record is never written.
+ */
+/* int32 blocks */
+KVR_API size_t kvr_encode_block_int32_1(const kvr_stream* stream, const int32_t* block);
+KVR_API size_t kvr_encode_block_strided_int32_1(const kvr_stream* stream, const int32_t* p, ptrdiff_t sx);
+KVR_API size_t kvr_encode_partial_block_strided_int32_1(const kvr_stream* stream, const int32_t* p, size_t nx, ptrdiff_t sx);
+KVR_API size_t kvr_decode_block_int32_1(const kvr_stream* stream, int32_t* block);
+KVR_API size_t kvr_decode_block_strided_int32_1(const kvr_stream* stream, int32_t* p, ptrdiff_t sx);
+KVR_API size_t kvr_decode_partial_block_strided_int32_1(const kvr_stream* stream, int32_t* p, size_t nx, ptrdiff_t sx);
+KVR_API size_t kvr_encode_block_int32_2(const kvr_stream* stream, const int32_t* block);
+KVR_API size_t kvr_encode_block_strided_int32_2(const kvr_stream* stream, const int32_t* p, ptrdiff_t sx, ptrdiff_t sy);
+KVR_API size_t kvr_encode_partial_block_strided_int32_2(const kvr_stream* stream, const int32_t* p, size_t nx, size_t ny, ptrdiff_t sx, ptrdiff_t sy);
+KVR_API size_t kvr_decode_block_int32_2(const kvr_stream* stream, int32_t* block);
+KVR_API size_t kvr_decode_block_strided_int32_2(const kvr_stream* stream, int32_t* p, ptrdiff_t sx, ptrdiff_t sy);
+KVR_API size_t kvr_decode_partial_block_strided_int32_2(const kvr_stream* stream, int32_t* p, size_t nx, size_t ny, ptrdiff_t sx, ptrdiff_t sy);
+KVR_API size_t kvr_encode_block_int32_3(const kvr_stream* stream, const int32_t* block);
+KVR_API size_t kvr_encode_block_strided_int32_3(const kvr_stream* stream, const int32_t* p, ptrdiff_t sx, ptrdiff_t sy, ptrdiff_t sz);
+KVR_API size_t kvr_encode_partial_block_strided_int32_3(const kvr_stream* stream, const int32_t* p, size_t nx, size_t ny, size_t nz, ptrdiff_t sx, ptrdiff_t sy, ptrdiff_t sz);
+KVR_API size_t kvr_decode_block_int32_3(const kvr_stream* stream, int32_t* block);
+KVR_API size_t kvr_decode_block_strided_int32_3(const kvr_stream* stream, int32_t* p, ptrdiff_t sx, ptrdiff_t sy, ptrdiff_t sz);
+KVR_API size_t kvr_decode_partial_block_strided_int32_3(const kvr_stream* stream, int32_t* p, size_t nx, size_t ny, size_t nz, ptrdiff_t sx, ptrdiff_t sy, ptrdiff_t sz);
+KVR_API size_t kvr_encode_block_int32_4(const kvr_stream* stream, const int32_t* block);
+KVR_API size_t kvr_encode_block_strided_int32_4(const kvr_stream* stream, const int32_t* p, ptrdiff_t sx, ptrdiff_t sy, ptrdiff_t sz, ptrdiff_t sw);
+KVR_API size_t kvr_encode_partial_block_strided_int32_4(const kvr_stream* stream, const int32_t* p, size_t nx, size_t ny, size_t nz, size_t nw, ptrdiff_t sx, ptrdiff_t sy, ptrdiff_t sz, ptrdiff_t sw);
+KVR_API size_t kvr_decode_block_int32_4(const kvr_stream* stream, int32_t* block);
+KVR_API size_t kvr_decode_block_strided_int32_4(const kvr_stream* stream, int32_t* p, ptrdiff_t sx, ptrdiff_t sy, ptrdiff_t sz, ptrdiff_t sw);
+KVR_API size_t kvr_decode_partial_block_strided_int32_4(const kvr_stream* stream, int32_t* p, size_t nx, size_t ny, size_t nz, size_t nw, ptrdiff_t sx, ptrdiff_t sy, ptrdiff_t sz, ptrdiff_t sw);
+
+/* int64 blocks */
+KVR_API size_t kvr_encode_block_int64_1(const kvr_stream* stream, const int64_t* block);
+KVR_API size_t kvr_encode_block_strided_int64_1(const kvr_stream* stream, const int64_t* p, ptrdiff_t sx);
+KVR_API size_t kvr_encode_partial_block_strided_int64_1(const kvr_stream* stream, const int64_t* p, size_t nx, ptrdiff_t sx);
+KVR_API size_t kvr_decode_block_int64_1(const kvr_stream* stream, int64_t* block);
+KVR_API size_t kvr_decode_block_strided_int64_1(const kvr_stream* stream, int64_t* p, ptrdiff_t sx);
+KVR_API size_t kvr_decode_partial_block_strided_int64_1(const kvr_stream* stream, int64_t* p, size_t nx, ptrdiff_t sx);
+KVR_API size_t kvr_encode_block_int64_2(const kvr_stream* stream, const int64_t* block);
+KVR_API size_t kvr_encode_block_strided_int64_2(const kvr_stream* stream, const int64_t* p, ptrdiff_t sx, ptrdiff_t sy);
+KVR_API size_t kvr_encode_partial_block_strided_int64_2(const kvr_stream* stream, const int64_t* p, size_t nx, size_t ny, ptrdiff_t sx, ptrdiff_t sy);
+KVR_API size_t kvr_decode_block_int64_2(const kvr_stream* stream, int64_t* block);
+KVR_API size_t kvr_decode_block_strided_int64_2(const kvr_stream* stream, int64_t* p, ptrdiff_t sx, ptrdiff_t sy);
+KVR_API size_t kvr_decode_partial_block_strided_int64_2(const kvr_stream* stream, int64_t* p, size_t nx, size_t ny, ptrdiff_t sx, ptrdiff_t sy);
+KVR_API size_t kvr_encode_block_int64_3(const kvr_stream* stream, const int64_t* block);
+KVR_API size_t kvr_encode_block_strided_int64_3(const kvr_stream* stream, const int64_t* p, ptrdiff_t sx, ptrdiff_t sy, ptrdiff_t sz);
+KVR_API size_t kvr_encode_partial_block_strided_int64_3(const kvr_stream* stream, const int64_t* p, size_t nx, size_t ny, size_t nz, ptrdiff_t sx, ptrdiff_t sy, ptrdiff_t sz);
+KVR_API size_t kvr_decode_block_int64_3(const kvr_stream* stream, int64_t* block);
+KVR_API size_t kvr_decode_block_strided_int64_3(const kvr_stream* stream, int64_t* p, ptrdiff_t sx, ptrdiff_t sy, ptrdiff_t sz);
+KVR_API size_t kvr_decode_partial_block_strided_int64_3(const kvr_stream* stream, int64_t* p, size_t nx, size_t ny, size_t nz, ptrdiff_t sx, ptrdiff_t sy, ptrdiff_t sz);
+KVR_API size_t kvr_encode_block_int64_4(const kvr_stream* stream, const int64_t* block);
+KVR_API size_t kvr_encode_block_strided_int64_4(const kvr_stream* stream, const int64_t* p, ptrdiff_t sx, ptrdiff_t sy, ptrdiff_t sz, ptrdiff_t sw);
+KVR_API size_t kvr_encode_partial_block_strided_int64_4(const kvr_stream* stream, const int64_t* p, size_t nx, size_t ny, size_t nz, size_t nw, ptrdiff_t sx, ptrdiff_t sy, ptrdiff_t sz, ptrdiff_t sw);
+KVR_API size_t kvr_decode_block_int64_4(const kvr_stream* stream, int64_t* block);
+KVR_API size_t kvr_decode_block_strided_int64_4(const kvr_stream* stream, int64_t* p, ptrdiff_t sx, ptrdiff_t sy, ptrdiff_t sz, ptrdiff_t sw);
+KVR_API size_t kvr_decode_partial_block_strided_int64_4(const kvr_stream* stream, int64_t* p, size_t nx, size_t ny, size_t nz, size_t nw, ptrdiff_t sx, ptrdiff_t sy, ptrdiff_t sz, ptrdiff_t sw);
+
+/* float blocks */
+KVR_API size_t kvr_encode_block_float_1(const kvr_stream* stream, const float* block);
+KVR_API size_t kvr_encode_block_strided_float_1(const kvr_stream* stream, const float* p, ptrdiff_t sx);
+KVR_API size_t kvr_encode_partial_block_strided_float_1(const kvr_stream* stream, const float* p, size_t nx, ptrdiff_t sx);
+KVR_API size_t kvr_decode_block_float_1(const kvr_stream* stream, float* block);
+KVR_API size_t kvr_decode_block_strided_float_1(const kvr_stream* stream, float* p, ptrdiff_t sx);
+KVR_API size_t kvr_decode_partial_block_strided_float_1(const kvr_stream* stream, float* p, size_t nx, ptrdiff_t sx);
+KVR_API size_t kvr_encode_block_float_2(const kvr_stream* stream, const float* block);
+KVR_API size_t kvr_encode_block_strided_float_2(const kvr_stream* stream, const float* p, ptrdiff_t sx, ptrdiff_t sy);
+KVR_API size_t kvr_encode_partial_block_strided_float_2(const kvr_stream* stream, const float* p, size_t nx, size_t ny, ptrdiff_t sx, ptrdiff_t sy);
+KVR_API size_t kvr_decode_block_float_2(const kvr_stream* stream, float* block);
+KVR_API size_t kvr_decode_block_strided_float_2(const kvr_stream* stream, float* p, ptrdiff_t sx, ptrdiff_t sy);
+KVR_API size_t kvr_decode_partial_block_strided_float_2(const kvr_stream* stream, float* p, size_t nx, size_t ny, ptrdiff_t sx, ptrdiff_t sy);
+KVR_API size_t kvr_encode_block_float_3(const kvr_stream* stream, const float* block);
+KVR_API size_t kvr_encode_block_strided_float_3(const kvr_stream* stream, const float* p, ptrdiff_t sx, ptrdiff_t sy, ptrdiff_t sz);
+KVR_API size_t kvr_encode_partial_block_strided_float_3(const kvr_stream* stream, const float* p, size_t nx, size_t ny, size_t nz, ptrdiff_t sx, ptrdiff_t sy, ptrdiff_t sz);
+KVR_API size_t kvr_decode_block_float_3(const kvr_stream* stream, float* block);
+KVR_API size_t kvr_decode_block_strided_float_3(const kvr_stream* stream, float* p, ptrdiff_t sx, ptrdiff_t sy, ptrdiff_t sz);
+KVR_API size_t kvr_decode_partial_block_strided_float_3(const kvr_stream* stream, float* p, size_t nx, size_t ny, size_t nz, ptrdiff_t sx, ptrdiff_t sy, ptrdiff_t sz);
+KVR_API size_t kvr_encode_block_float_4(const kvr_stream* stream, const float* block);
+KVR_API size_t kvr_encode_block_strided_float_4(const kvr_stream* stream, const float* p, ptrdiff_t sx, ptrdiff_t sy, ptrdiff_t sz, ptrdiff_t sw);
+KVR_API size_t kvr_encode_partial_block_strided_float_4(const kvr_stream* stream, const float* p, size_t nx, size_t ny, size_t nz, size_t nw, ptrdiff_t sx, ptrdiff_t sy, ptrdiff_t sz, ptrdiff_t sw);
+KVR_API size_t kvr_decode_block_float_4(const kvr_stream* stream, float* block);
+KVR_API size_t kvr_decode_block_strided_float_4(const kvr_stream* stream, float* p, ptrdiff_t sx, ptrdiff_t sy, ptrdiff_t sz, ptrdiff_t sw);
+KVR_API size_t kvr_decode_partial_block_strided_float_4(const kvr_stream* stream, float* p, size_t nx, size_t ny, size_t nz, size_t nw, ptrdiff_t sx, ptrdiff_t sy, ptrdiff_t sz, ptrdiff_t sw);
+
+/* double blocks */
+KVR_API size_t kvr_encode_block_double_1(const kvr_stream* stream, const double* block);
+KVR_API size_t kvr_encode_block_strided_double_1(const kvr_stream* stream, const double* p, ptrdiff_t sx);
+KVR_API size_t kvr_encode_partial_block_strided_double_1(const kvr_stream* stream, const double* p, size_t nx, ptrdiff_t sx);
+KVR_API size_t kvr_decode_block_double_1(const kvr_stream* stream, double* block);
+KVR_API size_t kvr_decode_block_strided_double_1(const kvr_stream* stream, double* p, ptrdiff_t sx);
+KVR_API size_t kvr_decode_partial_block_strided_double_1(const kvr_stream* stream, double* p, size_t nx, ptrdiff_t sx);
+KVR_API size_t kvr_encode_block_double_2(const kvr_stream* stream, const double* block);
+KVR_API size_t kvr_encode_block_strided_double_2(const kvr_stream* stream, const double* p, ptrdiff_t sx, ptrdiff_t sy);
+KVR_API size_t kvr_encode_partial_block_strided_double_2(const kvr_stream* stream, const double* p, size_t nx, size_t ny, ptrdiff_t sx, ptrdiff_t sy);
+KVR_API size_t kvr_decode_block_double_2(const kvr_stream* stream, double* block);
+KVR_API size_t kvr_decode_block_strided_double_2(const kvr_stream* stream, double* p, ptrdiff_t sx, ptrdiff_t sy);
+KVR_API size_t kvr_decode_partial_block_strided_double_2(const kvr_stream* stream, double* p, size_t nx, size_t ny, ptrdiff_t sx, ptrdiff_t sy);
+KVR_API size_t kvr_encode_block_double_3(const kvr_stream* stream, const double* block);
+KVR_API size_t kvr_encode_block_strided_double_3(const kvr_stream* stream, const double* p, ptrdiff_t sx, ptrdiff_t sy, ptrdiff_t sz);
+KVR_API size_t kvr_encode_partial_block_strided_double_3(const kvr_stream* stream, const double* p, size_t nx, size_t ny, size_t nz, ptrdiff_t sx, ptrdiff_t sy, ptrdiff_t sz);
+KVR_API size_t kvr_decode_block_double_3(const kvr_stream* stream, double* block);
+KVR_API size_t kvr_decode_block_strided_double_3(const kvr_stream* stream, double* p, ptrdiff_t sx, ptrdiff_t sy, ptrdiff_t sz);
+KVR_API size_t kvr_decode_partial_block_strided_double_3(const kvr_stream* stream, double* p, size_t nx, size_t ny, size_t nz, ptrdiff_t sx, ptrdiff_t sy, ptrdiff_t sz);
+KVR_API size_t kvr_encode_block_double_4(const kvr_stream* stream, const double* block);
+KVR_API size_t kvr_encode_block_strided_double_4(const kvr_stream* stream, const double* p, ptrdiff_t sx, ptrdiff_t sy, ptrdiff_t sz, ptrdiff_t sw);
+KVR_API size_t kvr_encode_partial_block_strided_double_4(const kvr_stream* stream, const double* p, size_t nx, size_t ny, size_t nz, size_t nw, ptrdiff_t sx, ptrdiff_t sy, ptrdiff_t sz, ptrdiff_t sw);
+KVR_API size_t kvr_decode_block_double_4(const kvr_stream* stream, double* block);
+KVR_API size_t kvr_decode_block_strided_double_4(const kvr_stream* stream, double* p, ptrdiff_t sx, ptrdiff_t sy, ptrdiff_t sz, ptrdiff_t sw);
+KVR_API size_t kvr_decode_partial_block_strided_double_4(const kvr_stream* stream, double* p, size_t nx, size_t ny, size_t nz, size_t nw, ptrdiff_t sx, ptrdiff_t sy, ptrdiff_t sz, ptrdiff_t sw);
+
+#endif /* KVR_KVR_H */
