@@ -99,7 +99,7 @@ struct stream {
   void put(uint64_t value, unsigned n)
   {
     for (unsigned i = 0; i < n; i++)
-      put_bit(unsigned(value >> i) & 1);
+      put_bit(i < 64 ? unsigned(value >> i) & 1 : 0);
   }
   // Bits given as a string of '0' and '1' in stream order.
   void put(const std::string& s)
