@@ -58,79 +58,82 @@ inline bool budget_free(uint32_t maxbits, uint32_t planes)
   return N * planes + N - 1 <= maxbits;
 }
 
+// Planes of up to 64 coefficients as words, no budget test.  A run is
+// located with one count of trailing zeros and written with the group test
+// in one multi-bit write.
 template <typename U, unsigned N>
-inline uint32_t encode_ints(bit_writer& out, uint32_t maxbits, uint32_t maxprec, const U* data)
+inline void encode_free(bit_writer& out, unsigned kmin, const U* data)
 {
   constexpr unsigned W = word_traits<U>::width;
-  const uint32_t planes = maxprec < W ? maxprec : W;
-  const unsigned kmin = W - planes;
   uint32_t n = 0;
-
-  if constexpr (N <= 64) {
-  if (budget_free<N>(maxbits, planes)) {
-    const uint32_t start = out.written();
-    for (unsigned k = W; k-- > kmin;) {
-      uint64_t x = gather_plane(data, 0, N, k);
-      out.put_bits(x, n);
-      x = n < 64 ? x >> n : 0;
-      while (n < N) {
-        if (!x) {
-          out.put_bit(0);
-          break;
-        }
-        unsigned t = trailing_zeros(x); // zeros before the next 1
-        if (n + t < N - 1) {
-          // group test 1, t run bits 0, run bit 1
-          out.put_bits(1 + (uint64_t(1) << (t + 1)), t + 2);
-          x >>= t + 1;
-          n += t + 1;
-        }
-        else {
-          // the 1 of the last coefficient is implied by the group test
-          out.put_bits(1, t + 1);
-          n = N;
-        }
+  for (unsigned k = W; k-- > kmin;) {
+    uint64_t x = gather_plane(data, 0, N, k);
+    out.put_bits(x, n);
+    x = n < 64 ? x >> n : 0;
+    while (n < N) {
+      if (!x) {
+        out.put_bit(0);
+        break;
+      }
+      unsigned t = trailing_zeros(x); // run bits 0 before the next 1
+      if (n + t < N - 1) {
+        // group test 1, t zeros, the 1
+        out.put_bits(1 + (uint64_t(1) << (t + 1)), t + 2);
+        x >>= t + 1;
+        n += t + 1;
+      }
+      else {
+        // the last coefficient's 1 is implied by the group test
+        out.put_bits(1, t + 1);
+        n = N;
       }
     }
-    return out.written() - start;
   }
+}
 
-  {
-    uint32_t budget = maxbits;
-    for (unsigned k = W; budget && k-- > kmin;) {
-      uint64_t x = gather_plane(data, 0, N, k);
-      uint32_t m = n < budget ? n : budget;
-      budget -= m;
-      out.put_bits(x, m);
-      x = m < 64 ? x >> m : 0;
-      while (n < N && budget) {
+template <typename U, unsigned N>
+inline uint32_t encode_budgeted(bit_writer& out, uint32_t maxbits, unsigned kmin, const U* data)
+{
+  constexpr unsigned W = word_traits<U>::width;
+  uint32_t budget = maxbits, n = 0;
+  for (unsigned k = W; budget && k-- > kmin;) {
+    uint64_t x = gather_plane(data, 0, N, k);
+    uint32_t m = n < budget ? n : budget;
+    budget -= m;
+    out.put_bits(x, m);
+    x = m < 64 ? x >> m : 0;
+    while (n < N && budget) {
+      budget--;
+      uint64_t g = x != 0;
+      out.put_bit(g);
+      if (!g)
+        break;
+      while (n < N - 1 && budget) {
         budget--;
-        uint64_t g = x != 0;
-        out.put_bit(g);
-        if (!g)
+        uint64_t b = x & 1;
+        out.put_bit(b);
+        if (b)
           break;
-        while (n < N - 1 && budget) {
-          budget--;
-          uint64_t b = x & 1;
-          out.put_bit(b);
-          if (b)
-            break;
-          x >>= 1;
-          n++;
-        }
         x >>= 1;
         n++;
       }
+      x >>= 1;
+      n++;
     }
-    return maxbits - budget;
   }
-  }
-  else {
-  // N = 256; the budget-free path is the same loop with the tests removed.
-  const bool bounded = !budget_free<N>(maxbits, planes);
-  uint32_t budget = maxbits;
-  for (unsigned k = W; (!bounded || budget) && k-- > kmin;) {
-    uint32_t m = (bounded && budget < n) ? budget : n;
+  return maxbits - budget;
+}
+
+// 256 coefficients: the group test comes from the count of 1 bits not yet
+// located in the plane, run bits straight from the coefficients.  Without
+// a bound the budget still counts (modulo 2^32) but is never tested.
+template <typename U, unsigned N, bool Bounded>
+inline uint32_t encode_counted(bit_writer& out, uint32_t maxbits, unsigned kmin, const U* data)
+{
+  constexpr unsigned W = word_traits<U>::width;
+  uint32_t budget = maxbits, n = 0;
+  for (unsigned k = W; (!Bounded || budget) && k-- > kmin;) {
+    uint32_t m = (Bounded && budget < n) ? budget : n;
     budget -= m;
     for (unsigned i = 0; i < m; i += 64) {
       unsigned c = m - i < 64 ? m - i : 64;
@@ -139,12 +142,12 @@ inline uint32_t encode_ints(bit_writer& out, uint32_t maxbits, uint32_t maxprec,
     unsigned ones = 0;
     for (unsigned i = n; i < N; i++)
       ones += unsigned((data[i] >> k) & 1u);
-    while (n < N && (!bounded || budget)) {
+    while (n < N && (!Bounded || budget)) {
       budget--;
       out.put_bit(ones != 0);
       if (!ones)
         break;
-      while (n < N - 1 && (!bounded || budget)) {
+      while (n < N - 1 && (!Bounded || budget)) {
         budget--;
         uint64_t b = (data[n] >> k) & 1u;
         out.put_bit(b);
@@ -157,77 +160,94 @@ inline uint32_t encode_ints(bit_writer& out, uint32_t maxbits, uint32_t maxprec,
     }
   }
   return maxbits - budget;
-  }
 }
 
 template <typename U, unsigned N>
-inline uint32_t decode_ints(bit_reader& in, uint32_t maxbits, uint32_t maxprec, U* data)
+inline uint32_t encode_ints(bit_writer& out, uint32_t maxbits, uint32_t maxprec, const U* data)
 {
   constexpr unsigned W = word_traits<U>::width;
   const uint32_t planes = maxprec < W ? maxprec : W;
   const unsigned kmin = W - planes;
-  uint32_t n = 0;
-
-  for (unsigned i = 0; i < N; i++)
-    data[i] = 0;
-
+  const bool free = budget_free<N>(maxbits, planes);
   if constexpr (N <= 64) {
-  if (budget_free<N>(maxbits, planes)) {
-    const uint32_t start = in.consumed();
-    for (unsigned k = W; k-- > kmin;) {
-      uint64_t x = in.get_bits(n);
-      while (n < N) {
-        if (!in.get_bit())
-          break;
-        while (n < N - 1 && !in.get_bit())
-          n++;
-        x += uint64_t(1) << n;
-        n++;
-      }
-      deposit_plane(data, 0, x, k);
+    if (free) {
+      const uint32_t start = out.written();
+      encode_free<U, N>(out, kmin, data);
+      return out.written() - start;
     }
-    return in.consumed() - start;
-  }
-
-  {
-    uint32_t budget = maxbits;
-    for (unsigned k = W; budget && k-- > kmin;) {
-      uint32_t m = n < budget ? n : budget;
-      budget -= m;
-      uint64_t x = in.get_bits(m);
-      while (n < N && budget) {
-        budget--;
-        if (!in.get_bit())
-          break;
-        while (n < N - 1 && budget) {
-          budget--;
-          if (in.get_bit())
-            break;
-          n++;
-        }
-        x += uint64_t(1) << n;
-        n++;
-      }
-      deposit_plane(data, 0, x, k);
-    }
-    return maxbits - budget;
-  }
+    return encode_budgeted<U, N>(out, maxbits, kmin, data);
   }
   else {
-  const bool bounded = !budget_free<N>(maxbits, planes);
-  uint32_t budget = maxbits;
-  for (unsigned k = W; (!bounded || budget) && k-- > kmin;) {
-    uint32_t m = (bounded && budget < n) ? budget : n;
+    return free ? encode_counted<U, N, false>(out, maxbits, kmin, data)
+                : encode_counted<U, N, true>(out, maxbits, kmin, data);
+  }
+}
+
+template <typename U, unsigned N>
+inline void decode_free(bit_reader& in, unsigned kmin, U* data)
+{
+  constexpr unsigned W = word_traits<U>::width;
+  uint32_t n = 0;
+  for (unsigned k = W; k-- > kmin;) {
+    uint64_t x = in.get_bits(n);
+    while (n < N) {
+      if (!in.get_bit())
+        break;
+      while (n < N - 1 && !in.get_bit())
+        n++;
+      x += uint64_t(1) << n;
+      n++;
+    }
+    deposit_plane(data, 0, x, k);
+  }
+}
+
+// A run cut short by the budget still marks coefficient n, as the encoder's
+// loop leaves it.
+template <typename U, unsigned N>
+inline uint32_t decode_budgeted(bit_reader& in, uint32_t maxbits, unsigned kmin, U* data)
+{
+  constexpr unsigned W = word_traits<U>::width;
+  uint32_t budget = maxbits, n = 0;
+  for (unsigned k = W; budget && k-- > kmin;) {
+    uint32_t m = n < budget ? n : budget;
+    budget -= m;
+    uint64_t x = in.get_bits(m);
+    while (n < N && budget) {
+      budget--;
+      if (!in.get_bit())
+        break;
+      while (n < N - 1 && budget) {
+        budget--;
+        if (in.get_bit())
+          break;
+        n++;
+      }
+      x += uint64_t(1) << n;
+      n++;
+    }
+    deposit_plane(data, 0, x, k);
+  }
+  return maxbits - budget;
+}
+
+template <typename U, unsigned N, bool Bounded>
+inline uint32_t decode_counted(bit_reader& in, uint32_t maxbits, unsigned kmin, U* data)
+{
+  constexpr unsigned W = word_traits<U>::width;
+  uint32_t budget = maxbits, n = 0;
+  for (unsigned k = W; (!Bounded || budget) && k-- > kmin;) {
+    uint32_t m = (Bounded && budget < n) ? budget : n;
     budget -= m;
     for (unsigned i = 0; i < m; i += 64) {
       unsigned c = m - i < 64 ? m - i : 64;
       deposit_plane(data, i, in.get_bits(c), k);
     }
-    while (n < N && (!bounded || budget)) {
+    while (n < N && (!Bounded || budget)) {
       budget--;
       if (!in.get_bit())
         break;
-      while (n < N - 1 && (!bounded || budget)) {
+      while (n < N - 1 && (!Bounded || budget)) {
         budget--;
         if (in.get_bit())
           break;
@@ -238,6 +258,29 @@ inline uint32_t decode_ints(bit_reader& in, uint32_t maxbits, uint32_t maxprec, 
     }
   }
   return maxbits - budget;
+}
+
+// Sets all N coefficients (0 where no bit was read).
+template <typename U, unsigned N>
+inline uint32_t decode_ints(bit_reader& in, uint32_t maxbits, uint32_t maxprec, U* data)
+{
+  constexpr unsigned W = word_traits<U>::width;
+  const uint32_t planes = maxprec < W ? maxprec : W;
+  const unsigned kmin = W - planes;
+  const bool free = budget_free<N>(maxbits, planes);
+  for (unsigned i = 0; i < N; i++)
+    data[i] = 0;
+  if constexpr (N <= 64) {
+    if (free) {
+      const uint32_t start = in.consumed();
+      decode_free<U, N>(in, kmin, data);
+      return in.consumed() - start;
+    }
+    return decode_budgeted<U, N>(in, maxbits, kmin, data);
+  }
+  else {
+    return free ? decode_counted<U, N, false>(in, maxbits, kmin, data)
+                : decode_counted<U, N, true>(in, maxbits, kmin, data);
   }
 }
 
