@@ -31,7 +31,6 @@
 
 #include <float.h>
 #include <math.h>
-#include <string.h>
 
 namespace kvr_codec {
 namespace {
@@ -93,7 +92,7 @@ template <typename T>
 inline typename float_traits<T>::U bits_of(T v)
 {
   typename float_traits<T>::U u;
-  memcpy(&u, &v, sizeof u);
+  __builtin_memcpy(&u, &v, sizeof u);
   return u;
 }
 
@@ -101,7 +100,7 @@ template <typename T>
 inline T from_bits(typename float_traits<T>::U u)
 {
   T v;
-  memcpy(&v, &u, sizeof v);
+  __builtin_memcpy(&v, &u, sizeof v);
   return v;
 }
 
