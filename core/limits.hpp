@@ -1,0 +1,50 @@
+// Internal constants and the classification of stream limits, shared by the
+// core's sources.
+#ifndef KVR_CORE_LIMITS_HPP
+#define KVR_CORE_LIMITS_HPP
+
+#include <kvr/kvr.h>
+
+namespace kvr {
+namespace core {
+
+// Header bits of a lossy float and double block: a flag and the exponent.
+constexpr uint32_t lossy_header_bits_float = 9;
+constexpr uint32_t lossy_header_bits_double = 12;
+
+// Range of min_exp that the long mode word carries.
+constexpr int32_t smallest_min_exp = -16495;
+constexpr int32_t largest_min_exp = 16272;
+
+// The longest stream header: magic, field metadata and a long mode word.
+constexpr uint32_t max_header_bits = 32 + 52 + 64;
+
+// The mode of a set of limits; the tests run in this order and the first
+// that applies decides.
+inline kvr_mode classify(uint32_t min_bits, uint32_t max_bits, uint32_t max_prec, int32_t min_exp)
+{
+  if (min_bits > max_bits)
+    return kvr_mode_null;
+  if (max_prec == 0 || max_prec > KVR_MAX_PREC)
+    return kvr_mode_null;
+  if (min_bits == KVR_MIN_BITS && max_bits == KVR_MAX_BITS && max_prec == KVR_MAX_PREC && min_exp == KVR_MIN_EXP)
+    return kvr_mode_custom;
+  if (min_bits == max_bits && max_bits >= 1 && max_bits <= KVR_MAX_BITS && max_prec == KVR_MAX_PREC && min_exp == KVR_MIN_EXP)
+    return kvr_mode_fixed_rate;
+  if (min_bits > 1)
+    return kvr_mode_custom;
+  if (max_bits < KVR_MAX_BITS)
+    return kvr_mode_custom;
+  if (min_exp == KVR_MIN_EXP)
+    return kvr_mode_fixed_precision;
+  if (max_prec < KVR_MAX_PREC)
+    return kvr_mode_custom;
+  if (min_exp < KVR_MIN_EXP)
+    return kvr_mode_reversible;
+  return kvr_mode_fixed_accuracy;
+}
+
+} // namespace core
+} // namespace kvr
+
+#endif

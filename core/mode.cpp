@@ -1,0 +1,118 @@
+// The packed mode word and the maximum compressed size.
+#include <kvr/kvr.h>
+
+#include "core/limits.hpp"
+
+namespace {
+
+// Short codes.
+constexpr uint64_t rate_codes = 2048;            // 0..2047: bits per block - 1
+constexpr uint64_t precision_base = 2047;        // 2048..2111: 2047 + max_prec
+constexpr uint64_t rejected_first = 2112;        // 2112..2175: precision above 64
+constexpr uint64_t rejected_last = 2175;
+constexpr uint64_t reversible_code = 2176;
+constexpr int64_t accuracy_base = 3251;          // 2177..4094: min_exp + 3251
+constexpr uint64_t largest_short = 4094;
+constexpr uint64_t long_tag = 4095;              // low 12 bits of the long form
+constexpr int32_t largest_short_min_exp = 843;
+
+constexpr uint64_t clamp(uint64_t x, uint64_t lo, uint64_t hi)
+{
+  return x < lo ? lo : x > hi ? hi : x;
+}
+
+} // namespace
+
+extern "C" {
+
+uint64_t kvr_stream_mode(const kvr_stream* s)
+{
+  switch (kvr_stream_compression_mode(s)) {
+    case kvr_mode_fixed_rate:
+      if (s->min_bits <= rate_codes)
+        return s->min_bits - 1;
+      break;
+    case kvr_mode_fixed_precision:
+      return precision_base + s->max_prec;
+    case kvr_mode_reversible:
+      return reversible_code;
+    case kvr_mode_fixed_accuracy:
+      if (s->min_exp <= largest_short_min_exp)
+        return uint64_t(int64_t(s->min_exp) + accuracy_base);
+      break;
+    default:
+      break;
+  }
+  // Long form: 12-bit tag, then min_bits - 1, max_bits - 1 (15 bits each),
+  // max_prec - 1 (7 bits) and min_exp + 16495 (15 bits).
+  uint64_t minbits = clamp(s->min_bits, 1, 0x8000) - 1;
+  uint64_t maxbits = clamp(s->max_bits, 1, 0x8000) - 1;
+  uint64_t maxprec = clamp(s->max_prec, 1, 0x80) - 1;
+  int32_t e = s->min_exp < kvr::core::smallest_min_exp ? kvr::core::smallest_min_exp
+            : s->min_exp > kvr::core::largest_min_exp ? kvr::core::largest_min_exp
+            : s->min_exp;
+  uint64_t minexp = uint64_t(int64_t(e) - kvr::core::smallest_min_exp);
+  return long_tag | (minbits << 12) | (maxbits << 27) | (maxprec << 42) | (minexp << 49);
+}
+
+kvr_mode kvr_stream_set_mode(kvr_stream* s, uint64_t mode)
+{
+  uint32_t minbits, maxbits, maxprec;
+  int32_t minexp;
+  if (mode <= largest_short) {
+    minbits = 1;
+    maxbits = KVR_MAX_BITS;
+    maxprec = KVR_MAX_PREC;
+    minexp = KVR_MIN_EXP;
+    if (mode < rate_codes)
+      minbits = maxbits = uint32_t(mode) + 1;
+    else if (mode < rejected_first)
+      maxprec = uint32_t(mode - precision_base);
+    else if (mode <= rejected_last)
+      return kvr_mode_null;
+    else if (mode == reversible_code)
+      minexp = KVR_MIN_EXP - 1;
+    else
+      minexp = int32_t(int64_t(mode) - accuracy_base);
+  }
+  else {
+    minbits = uint32_t((mode >> 12) & 0x7fffu) + 1;
+    maxbits = uint32_t((mode >> 27) & 0x7fffu) + 1;
+    maxprec = uint32_t((mode >> 42) & 0x7fu) + 1;
+    minexp = int32_t((mode >> 49) & 0x7fffu) + kvr::core::smallest_min_exp;
+    if (minbits > maxbits || maxprec > KVR_MAX_PREC)
+      return kvr_mode_null;
+  }
+  s->min_bits = minbits;
+  s->max_bits = maxbits;
+  s->max_prec = maxprec;
+  s->min_exp = minexp;
+  return kvr_stream_compression_mode(s);
+}
+
+size_t kvr_stream_maximum_size(const kvr_stream* s, const kvr_field* field)
+{
+  const uint32_t d = kvr_field_dimensionality(field);
+  const kvr_type type = field->type;
+  if (!d || type < kvr_type_int32 || type > kvr_type_double)
+    return 0;
+  const size_t n[4] = {field->nx, field->ny, field->nz, field->nw};
+  uint64_t blocks = 1;
+  for (size_t x : n)
+    blocks *= x ? (uint64_t(x) + 3) / 4 : 1;
+  // Header bits of one block, lossy and reversible.
+  static const uint32_t lossy[] = {0, 0, 9, 12};
+  static const uint32_t reversible[] = {5, 6, 15, 19};
+  const uint32_t header = s->min_exp < KVR_MIN_EXP ? reversible[type - 1] : lossy[type - 1];
+  const uint64_t values = uint64_t(1) << (2 * d);
+  const uint64_t prec = s->max_prec < kvr_field_precision(field) ? s->max_prec : kvr_field_precision(field);
+  uint64_t bits = header + (values - 1) + prec * values;
+  if (bits > s->max_bits)
+    bits = s->max_bits;
+  if (bits < s->min_bits)
+    bits = s->min_bits;
+  const uint64_t w = stream_word_bits;
+  return size_t((blocks * bits + kvr::core::max_header_bits + w - 1) / w * (w / 8));
+}
+
+} // extern "C"
