@@ -1,0 +1,6 @@
+// Decoder of 3-D double blocks: whole, strided and partial.
+#define KVR_MODULE_TYPE double
+#define KVR_MODULE_WORD double
+#define KVR_MODULE_DIMS 3
+#define KVR_MODULE_ENCODE 0
+#include "codec/module.hpp"

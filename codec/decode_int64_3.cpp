@@ -1,0 +1,6 @@
+// Decoder of 3-D int64 blocks: whole, strided and partial.
+#define KVR_MODULE_TYPE int64_t
+#define KVR_MODULE_WORD int64
+#define KVR_MODULE_DIMS 3
+#define KVR_MODULE_ENCODE 0
+#include "codec/module.hpp"

@@ -1,0 +1,115 @@
+// Strided and partial blocks: gathering into and scattering from a local
+// block in block layout, and the padding of partial blocks.
+//
+// Parameters: T (the element type, copied bit for bit) and D (1..4).
+// A partial block's valid sub-block has extents n[0..D-1] (0..4 each); the
+// rest is padded line by line along x, then y, z, w: a line with valid
+// values (a) becomes (a, a, a, a), (a, b) becomes (a, b, b, a), (a, b, c)
+// becomes (a, b, c, a), and with no valid value the block is all zero bits.
+#ifndef KVR_CODEC_STRIDED_HPP
+#define KVR_CODEC_STRIDED_HPP
+
+#include <stddef.h>
+#include <stdint.h>
+
+namespace kvr_codec {
+namespace {
+
+template <unsigned D>
+struct block_shape {
+  static constexpr unsigned size = 1u << (2 * D);
+};
+
+// Offset of block coordinate i (x fastest) in the caller's array.
+template <unsigned D>
+inline ptrdiff_t array_offset(unsigned i, const ptrdiff_t* s)
+{
+  ptrdiff_t off = 0;
+  for (unsigned a = 0; a < D; a++)
+    off += ptrdiff_t((i >> (2 * a)) & 3u) * s[a];
+  return off;
+}
+
+template <typename T, unsigned D>
+inline void gather(T* block, const T* p, const ptrdiff_t* s)
+{
+  for (unsigned i = 0; i < block_shape<D>::size; i++)
+    block[i] = p[array_offset<D>(i, s)];
+}
+
+template <typename T, unsigned D>
+inline void scatter(T* p, const T* block, const ptrdiff_t* s)
+{
+  for (unsigned i = 0; i < block_shape<D>::size; i++)
+    p[array_offset<D>(i, s)] = block[i];
+}
+
+// Whether block coordinate i lies in the valid sub-block of extents n,
+// looking only at axes a and up.
+template <unsigned D>
+inline bool inside(unsigned i, const size_t* n, unsigned a)
+{
+  for (; a < D; a++)
+    if (((i >> (2 * a)) & 3u) >= n[a])
+      return false;
+  return true;
+}
+
+template <typename T>
+inline void pad_line(T* q, ptrdiff_t s, size_t n)
+{
+  switch (n) {
+  case 1:
+    q[1 * s] = q[0];
+    q[2 * s] = q[0];
+    q[3 * s] = q[0];
+    break;
+  case 2:
+    q[2 * s] = q[1 * s];
+    q[3 * s] = q[0];
+    break;
+  case 3:
+    q[3 * s] = q[0];
+    break;
+  default:
+    break;
+  }
+}
+
+template <typename T, unsigned D>
+inline void gather_partial(T* block, const T* p, const size_t* n, const ptrdiff_t* s)
+{
+  constexpr unsigned N = block_shape<D>::size;
+  bool empty = false;
+  for (unsigned a = 0; a < D; a++)
+    empty |= n[a] == 0;
+  if (empty) {
+    for (unsigned i = 0; i < N; i++)
+      block[i] = T(0);
+    return;
+  }
+  for (unsigned i = 0; i < N; i++)
+    if (inside<D>(i, n, 0))
+      block[i] = p[array_offset<D>(i, s)];
+  // Axis a pads the lines whose coordinates above a are valid; the
+  // coordinates below a are already complete.
+  for (unsigned a = 0; a < D; a++) {
+    const ptrdiff_t stride = ptrdiff_t(1) << (2 * a);
+    for (unsigned i = 0; i < N; i++)
+      if (((i >> (2 * a)) & 3u) == 0 && inside<D>(i, n, a + 1))
+        pad_line(block + i, stride, n[a]);
+  }
+}
+
+template <typename T, unsigned D>
+inline void scatter_partial(T* p, const T* block, const size_t* n, const ptrdiff_t* s)
+{
+  for (unsigned i = 0; i < block_shape<D>::size; i++)
+    if (inside<D>(i, n, 0))
+      p[array_offset<D>(i, s)] = block[i];
+}
+
+} // namespace
+} // namespace kvr_codec
+
+#endif
