@@ -1,0 +1,11 @@
+# The executable must be static: no interpreter, no dynamic section.
+execute_process(COMMAND ${READELF} -l -d ${TEPORA} OUTPUT_VARIABLE out RESULT_VARIABLE rc)
+if(rc)
+  message(FATAL_ERROR "readelf failed")
+endif()
+if(out MATCHES "INTERP|\\(NEEDED\\)|DYNAMIC")
+  message(FATAL_ERROR "tepora is not statically linked:\n${out}")
+endif()
+if(NOT out MATCHES "There is no dynamic section")
+  message(FATAL_ERROR "unexpected readelf output:\n${out}")
+endif()
