@@ -129,15 +129,17 @@ template <class A, unsigned N, class H, class R, class P, class I> struct ops {
   static size_t size_y(H a) { return self(a)->ny; }
   static size_t size_z(H a) { return self(a)->nz; }
   static size_t size_w(H a) { return self(a)->nw; }
+  // The store refuses extents it cannot index before it changes anything;
+  // the array takes the new extents only once the store has them.
   template <class... E> static void resize(H a, int clear, E... n)
   {
     A* x = self(a);
     x->cache.clear();
+    x->store.resize(n..., clear != 0);
     const size_t e[N] = {n...};
     size_t* f[4] = {&x->nx, &x->ny, &x->nz, &x->nw};
     for (unsigned d = 0; d < N; d++)
       *f[d] = e[d];
-    x->store.resize(n..., clear != 0);
   }
   // Every value into p, x fastest, block by block: cached blocks from their
   // lines, the others decoded straight from the buffer; the cache does not

@@ -87,6 +87,17 @@ TEST(ArrayGroup, SetRateDropsEveryValue)
   EXPECT_EQ(api2.get(u.a, 3, 4), 0.0);
 }
 
+TEST(ArrayGroup, RefusedResizeKeepsTheArray)
+{
+  Array2 u(api2.ctor(6, 6, 16, nullptr, 0));
+  // 2^31 blocks cannot be cached: the store refuses before anything changes.
+  EXPECT_THROW(api2.resize(u.a, size_t(4) << 16, size_t(4) << 15, 1), kvr::exception);
+  EXPECT_EQ(api2.size_x(u.a), 6u);
+  EXPECT_EQ(api2.size_y(u.a), 6u);
+  api2.set(u.a, 5, 5, 1.0);
+  EXPECT_EQ(api2.get(u.a, 5, 5), 1.0);
+}
+
 TEST(ArrayGroup, DefaultConstructedArrayIsUnconfigured)
 {
   Array2 u(api2.ctor_default());
