@@ -3,32 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include "core/stream_fixture.hpp"
+
 namespace {
 
-struct Limits {
-  uint32_t min_bits, max_bits, max_prec;
-  int32_t min_exp;
-};
-
-class Mode : public ::testing::Test {
-protected:
-  kvr_stream* s = kvr_stream_open(nullptr);
-  ~Mode() override { kvr_stream_close(s); }
-  void set(Limits l)
-  {
-    s->min_bits = l.min_bits;
-    s->max_bits = l.max_bits;
-    s->max_prec = l.max_prec;
-    s->min_exp = l.min_exp;
-  }
-  void expect(Limits l)
-  {
-    EXPECT_EQ(s->min_bits, l.min_bits);
-    EXPECT_EQ(s->max_bits, l.max_bits);
-    EXPECT_EQ(s->max_prec, l.max_prec);
-    EXPECT_EQ(s->min_exp, l.min_exp);
-  }
-};
+using Mode = StreamFixture;
 
 constexpr uint64_t long_form = 4095;
 

@@ -4,49 +4,19 @@
 
 #include <gtest/gtest.h>
 
+#include "core/stream_fixture.hpp"
+
 #include <cmath>
 #include <cstring>
 #include <limits>
 
 namespace {
 
-struct Limits {
-  uint32_t min_bits, max_bits, max_prec;
-  int32_t min_exp;
-};
-
-Limits limits(const kvr_stream* s)
-{
-  Limits l;
-  kvr_stream_params(s, &l.min_bits, &l.max_bits, &l.max_prec, &l.min_exp);
-  return l;
-}
-
-void expect_limits(const kvr_stream* s, Limits want)
-{
-  Limits got = limits(s);
-  EXPECT_EQ(got.min_bits, want.min_bits);
-  EXPECT_EQ(got.max_bits, want.max_bits);
-  EXPECT_EQ(got.max_prec, want.max_prec);
-  EXPECT_EQ(got.min_exp, want.min_exp);
-}
-
-class Stream : public ::testing::Test {
-protected:
-  kvr_stream* s = kvr_stream_open(nullptr);
-  ~Stream() override { kvr_stream_close(s); }
-  void set(Limits l)
-  {
-    s->min_bits = l.min_bits;
-    s->max_bits = l.max_bits;
-    s->max_prec = l.max_prec;
-    s->min_exp = l.min_exp;
-  }
-};
+using Stream = StreamFixture;
 
 TEST_F(Stream, OpensWithDefaultLimitsThatClassifyAsCustom)
 {
-  expect_limits(s, {1, 16658, 64, -1074});
+  expect({1, 16658, 64, -1074});
   EXPECT_EQ(kvr_stream_bit_stream(s), nullptr);
   EXPECT_EQ(kvr_stream_execution(s), kvr_exec_serial);
   EXPECT_EQ(kvr_stream_execution_param1(s), 0u);
@@ -100,7 +70,7 @@ TEST_F(Stream, SetRateRoundsRaisesAndAligns)
   };
   for (auto c : cases) {
     EXPECT_EQ(kvr_stream_set_rate(s, c.rate, c.type, c.dims, c.align), c.result) << c.rate;
-    expect_limits(s, {c.bits, c.bits, 64, -1074});
+    expect({c.bits, c.bits, 64, -1074});
   }
   // Above 16658 bits a block is no longer fixed rate.
   kvr_stream_set_rate(s, 1042, kvr_type_double, 2, 0);
@@ -117,7 +87,7 @@ TEST_F(Stream, SetPrecision)
 {
   for (uint32_t p : {0u, 64u, 100u}) {
     EXPECT_EQ(kvr_stream_set_precision(s, p), 64u);
-    expect_limits(s, {1, 16658, 64, -1074});
+    expect({1, 16658, 64, -1074});
     EXPECT_EQ(kvr_stream_compression_mode(s), kvr_mode_custom);
   }
   EXPECT_EQ(kvr_stream_set_precision(s, 20), 20u);
@@ -139,7 +109,7 @@ TEST_F(Stream, SetAccuracy)
   };
   for (auto c : cases) {
     EXPECT_EQ(kvr_stream_set_accuracy(s, c.tol), c.result) << c.tol;
-    expect_limits(s, {1, 16658, 64, c.min_exp});
+    expect({1, 16658, 64, c.min_exp});
   }
   kvr_stream_set_accuracy(s, 0.001);
   EXPECT_EQ(kvr_stream_compression_mode(s), kvr_mode_fixed_accuracy);
@@ -149,16 +119,16 @@ TEST_F(Stream, SetAccuracy)
 TEST_F(Stream, SetReversibleAndParams)
 {
   kvr_stream_set_reversible(s);
-  expect_limits(s, {1, 16658, 64, -1075});
+  expect({1, 16658, 64, -1075});
   EXPECT_EQ(kvr_stream_compression_mode(s), kvr_mode_reversible);
 
   const Limits rejected[] = {{10, 5, 64, 0}, {5, 10, 0, 0}, {5, 10, 65, 0}};
   for (auto l : rejected) {
     EXPECT_FALSE(kvr_stream_set_params(s, l.min_bits, l.max_bits, l.max_prec, l.min_exp));
-    expect_limits(s, {1, 16658, 64, -1075});
+    expect({1, 16658, 64, -1075});
   }
   EXPECT_TRUE(kvr_stream_set_params(s, 0, 0, 1, -5000));
-  expect_limits(s, {0, 0, 1, -5000});
+  expect({0, 0, 1, -5000});
 
   uint32_t max_bits = 0;
   kvr_stream_params(s, nullptr, &max_bits, nullptr, nullptr);

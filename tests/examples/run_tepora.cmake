@@ -1,11 +1,13 @@
 # Runs tepora with ARGS (a ;-list) and checks what it prints.  Variables:
 #   TEPORA, EMULATOR   the program and the emulator to run it under
+#   ARGS               the arguments, separated by '|'
 #   RC                 expected exit status
 #   GOLDEN             file whose contents standard error must equal
 #   LINES              number of lines on standard error
 #   FIRST, LAST        first line and last progress line
 #   RESULT             the last line, exactly
 #   RESULT_REGEX       or a pattern it must match
+string(REPLACE "|" ";" ARGS "${ARGS}")
 execute_process(COMMAND ${EMULATOR} ${TEPORA} ${ARGS}
   RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
 if(NOT rc STREQUAL RC)

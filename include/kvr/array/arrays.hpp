@@ -1,0 +1,353 @@
+#ifndef KVR_ARRAY_ARRAYS_HPP
+#define KVR_ARRAY_ARRAYS_HPP
+
+#include <utility>
+
+#include "kvr/array/cache.hpp"
+#include "kvr/array/proxy.hpp"
+
+namespace kvr {
+
+// Abstract base of the compressed arrays.
+class array {
+public:
+  class header;
+
+  kvr_type type;
+  uint32_t dims;
+  size_t nx, ny, nz, nw;
+
+  virtual ~array() {}
+  virtual double rate() const = 0;
+  virtual size_t compressed_size() const = 0;
+  virtual void* compressed_data() = 0;
+
+protected:
+  array(kvr_type t, uint32_t d) : type(t), dims(d), nx(0), ny(0), nz(0), nw(0) {}
+  // Takes h's extents; throws when h's type or dimensionality differs.
+  array(uint32_t d, kvr_type t, const header& h);
+  array(const array&) = default;
+  array& operator=(const array&) = default;
+};
+
+// Scalar type and extents of a serialized array.
+class array::header {
+public:
+  kvr_type type;
+  size_t nx, ny, nz, nw;
+
+  virtual ~header();
+  virtual double rate() const = 0;
+  virtual const void* data() const = 0;
+  virtual size_t size_bytes(uint32_t mask) const = 0;
+
+  // The highest axis with a non-zero extent, 0 when there is none.
+  uint32_t dimensionality() const { return nw ? 4 : nz ? 3 : ny ? 2 : nx ? 1 : 0; }
+
+protected:
+  header() : type(kvr_type_none), nx(0), ny(0), nz(0), nw(0) {}
+};
+
+namespace detail {
+
+// The 12 serialized bytes and the rate; shared by the typed headers and
+// the global one.
+class serial_header : public array::header {
+public:
+  double stored_rate;
+  alignas(8) unsigned char buffer[16];
+
+  double rate() const override { return stored_rate; }
+  const void* data() const override { return buffer; }
+  size_t size_bytes(uint32_t mask) const override
+  {
+    return ((mask & 4u) ? 60 : 0) + ((mask & 0x80u) ? 12 : 0);
+  }
+
+protected:
+  explicit serial_header(const array& a);
+  serial_header(const void* bytes_in, size_t bytes);
+};
+
+template <typename S, unsigned N, class Store, class Cache> class basic_array : public array {
+public:
+  using value_type = S;
+
+  Store store;
+  Cache cache;
+
+  double rate() const override { return kvr_stream_rate(store.codec.stream, N); }
+  size_t compressed_size() const override { return store.bytes; }
+  void* compressed_data() override
+  {
+    cache.flush();
+    return store.data;
+  }
+
+  // Compresses the plain array p block by block; cached blocks take the
+  // new values in their lines, the others are encoded at once.
+  void set_array(const S* p)
+  {
+    ptrdiff_t s[N];
+    size_t origin_unit[N];
+    strides(s);
+    size_t blocks = store.block_count();
+    for (size_t b = 0; b < blocks; b++) {
+      const S* q = p + origin(b, s, origin_unit);
+      if (!cache.put_block(b, q, s))
+        Store::ops::encode(store, b, q, s, false);
+    }
+  }
+
+  void deep_copy(const basic_array& a)
+  {
+    if (this == &a)
+      return;
+    type = a.type;
+    dims = a.dims;
+    nx = a.nx;
+    ny = a.ny;
+    nz = a.nz;
+    nw = a.nw;
+    store.deep_copy(a.store);
+    cache.deep_copy(a.cache);
+  }
+
+  basic_array& operator=(const basic_array& a)
+  {
+    deep_copy(a);
+    return *this;
+  }
+
+protected:
+  static constexpr kvr_type scalar = scalar_type<S>::value;
+
+  template <size_t... I>
+  basic_array(std::index_sequence<I...>, const size_t* n, double r, const S* p, size_t cache_bytes)
+    : array(scalar, N), store(n[I]..., kvr_config_rate(r, 1)),
+      cache(&store, Cache::lines_for(cache_bytes, store.block_count()))
+  {
+    size_t* e[4] = {&nx, &ny, &nz, &nw};
+    for (unsigned d = 0; d < N; d++)
+      *e[d] = n[d];
+    if (p)
+      set_array(p);
+  }
+
+  template <size_t... I>
+  basic_array(std::index_sequence<I...>, const array::header& h, const void* buffer, size_t buffer_bytes)
+    : array(N, scalar, h), store(extent(h, I)..., kvr_config_rate(h.rate(), 1)),
+      cache(&store, Cache::lines_for(0, store.block_count()))
+  {
+    if (buffer) {
+      if (buffer_bytes && buffer_bytes < store.bytes)
+        throw kvr::exception(text::buffer_small);
+      if (store.bytes)
+        std::memcpy(store.data, buffer, store.bytes);
+    }
+  }
+
+  // Unconfigured: no rate, no extents, no buffer, one cache line.
+  basic_array() : array(scalar, N), store(), cache(&store, 1) {}
+
+  basic_array(const basic_array& a) : array(scalar, N), store(), cache(&store, Cache::lines_for(0, 0))
+  {
+    deep_copy(a);
+  }
+
+  // Copies every value out block by block without filling a line.
+  void get_all(S* p)
+  {
+    ptrdiff_t s[N];
+    size_t origin_unit[N];
+    strides(s);
+    size_t blocks = store.block_count();
+    for (size_t b = 0; b < blocks; b++)
+      cache.get_block(b, p + origin(b, s, origin_unit), s);
+  }
+
+  void extents(size_t* n) const
+  {
+    const size_t e[4] = {nx, ny, nz, nw};
+    for (unsigned d = 0; d < N; d++)
+      n[d] = e[d];
+  }
+
+private:
+  static size_t extent(const array::header& h, size_t d)
+  {
+    const size_t e[4] = {h.nx, h.ny, h.nz, h.nw};
+    return e[d];
+  }
+
+  void strides(ptrdiff_t* s) const
+  {
+    size_t n[N];
+    extents(n);
+    s[0] = 1;
+    for (unsigned d = 1; d < N; d++)
+      s[d] = s[d - 1] * ptrdiff_t(n[d - 1]);
+  }
+
+  // Offset in the plain array of block b's first value.
+  ptrdiff_t origin(size_t b, const ptrdiff_t* s, size_t* c) const
+  {
+    size_t n[N], bc[N], v[N];
+    store.shape(n, bc);
+    block_shape<N>(n, bc, b, c, v);
+    ptrdiff_t o = 0;
+    for (unsigned d = 0; d < N; d++)
+      o += 4 * ptrdiff_t(c[d]) * s[d];
+    return o;
+  }
+};
+
+} // namespace detail
+
+namespace codec {
+
+template <unsigned N, typename S> class kvr_base<N, S>::header : public kvr::detail::serial_header {
+public:
+  // Writes the 12 bytes describing a.
+  explicit header(const kvr::array& a) : serial_header(a) {}
+  // Reads 12 bytes (bytes 0 or 12).
+  header(const void* data_in, size_t bytes) : serial_header(data_in, bytes) {}
+};
+
+} // namespace codec
+
+#define KVR_ARRAY_PROXIES(Self, N)                                                   \
+  using reference = detail::reference_t<Self, N>;                                    \
+  using pointer = detail::pointer_t<Self, N>;                                        \
+  using iterator = detail::iterator_t<Self, N>;                                      \
+  iterator begin()                                                                   \
+  {                                                                                  \
+    size_t x[N] = {};                                                                \
+    return make<iterator>(x);                                                        \
+  }                                                                                  \
+  iterator end()                                                                     \
+  {                                                                                  \
+    size_t n[N], x[N];                                                               \
+    this->extents(n);                                                                \
+    detail::walk<N>::end(n, x);                                                      \
+    return make<iterator>(x);                                                        \
+  }                                                                                  \
+                                                                                     \
+private:                                                                             \
+  template <class P> P make(const size_t* x)                                         \
+  {                                                                                  \
+    P p;                                                                             \
+    p.array = this;                                                                  \
+    p.save(x);                                                                       \
+    return p;                                                                        \
+  }                                                                                  \
+                                                                                     \
+public:
+
+template <typename S, class Codec = codec::kvr1<S>, class Index = index::implicit>
+class array1 : public detail::basic_array<S, 1, BlockStore1<S, Codec, Index>, LineCache1<S>> {
+  using base = detail::basic_array<S, 1, BlockStore1<S, Codec, Index>, LineCache1<S>>;
+
+public:
+  KVR_ARRAY_PROXIES(array1, 1)
+
+  array1() {}
+  array1(size_t nx_, double rate_, const S* data = nullptr, size_t cache_bytes = 0)
+    : base(std::make_index_sequence<1>(), &nx_, rate_, data, cache_bytes) {}
+  array1(const array1& a) : base(a) {}
+  explicit array1(const kvr::array::header& h, const void* buffer = nullptr, size_t buffer_bytes = 0)
+    : base(std::make_index_sequence<1>(), h, buffer, buffer_bytes) {}
+  array1& operator=(const array1& a)
+  {
+    this->deep_copy(a);
+    return *this;
+  }
+
+  // Writes every value into p, block by block; the cache does not change.
+  void get_array(S* p) { this->get_all(p); }
+};
+
+template <typename S, class Codec = codec::kvr2<S>, class Index = index::implicit>
+class array2 : public detail::basic_array<S, 2, BlockStore2<S, Codec, Index>, LineCache2<S>> {
+  using base = detail::basic_array<S, 2, BlockStore2<S, Codec, Index>, LineCache2<S>>;
+
+public:
+  KVR_ARRAY_PROXIES(array2, 2)
+
+  array2() {}
+  array2(size_t nx_, size_t ny_, double rate_, const S* data = nullptr, size_t cache_bytes = 0)
+    : base(std::make_index_sequence<2>(), extents_of(nx_, ny_).n, rate_, data, cache_bytes) {}
+  array2(const array2& a) : base(a) {}
+  explicit array2(const kvr::array::header& h, const void* buffer = nullptr, size_t buffer_bytes = 0)
+    : base(std::make_index_sequence<2>(), h, buffer, buffer_bytes) {}
+  array2& operator=(const array2& a)
+  {
+    this->deep_copy(a);
+    return *this;
+  }
+
+private:
+  struct ext { size_t n[2]; };
+  static ext extents_of(size_t a, size_t b) { return ext{{a, b}}; }
+};
+
+template <typename S, class Codec = codec::kvr3<S>, class Index = index::implicit>
+class array3 : public detail::basic_array<S, 3, BlockStore3<S, Codec, Index>, LineCache3<S>> {
+  using base = detail::basic_array<S, 3, BlockStore3<S, Codec, Index>, LineCache3<S>>;
+
+public:
+  KVR_ARRAY_PROXIES(array3, 3)
+
+  array3() {}
+  array3(size_t nx_, size_t ny_, size_t nz_, double rate_, const S* data = nullptr, size_t cache_bytes = 0)
+    : base(std::make_index_sequence<3>(), extents_of(nx_, ny_, nz_).n, rate_, data, cache_bytes) {}
+  array3(const array3& a) : base(a) {}
+  explicit array3(const kvr::array::header& h, const void* buffer = nullptr, size_t buffer_bytes = 0)
+    : base(std::make_index_sequence<3>(), h, buffer, buffer_bytes) {}
+  array3& operator=(const array3& a)
+  {
+    this->deep_copy(a);
+    return *this;
+  }
+
+private:
+  struct ext { size_t n[3]; };
+  static ext extents_of(size_t a, size_t b, size_t c) { return ext{{a, b, c}}; }
+};
+
+template <typename S, class Codec = codec::kvr4<S>, class Index = index::implicit>
+class array4 : public detail::basic_array<S, 4, BlockStore4<S, Codec, Index>, LineCache4<S>> {
+  using base = detail::basic_array<S, 4, BlockStore4<S, Codec, Index>, LineCache4<S>>;
+
+public:
+  KVR_ARRAY_PROXIES(array4, 4)
+
+  array4() {}
+  array4(size_t nx_, size_t ny_, size_t nz_, size_t nw_, double rate_, const S* data = nullptr,
+         size_t cache_bytes = 0)
+    : base(std::make_index_sequence<4>(), extents_of(nx_, ny_, nz_, nw_).n, rate_, data, cache_bytes) {}
+  array4(const array4& a) : base(a) {}
+  explicit array4(const kvr::array::header& h, const void* buffer = nullptr, size_t buffer_bytes = 0)
+    : base(std::make_index_sequence<4>(), h, buffer, buffer_bytes) {}
+  array4& operator=(const array4& a)
+  {
+    this->deep_copy(a);
+    return *this;
+  }
+
+private:
+  struct ext { size_t n[4]; };
+  static ext extents_of(size_t a, size_t b, size_t c, size_t d) { return ext{{a, b, c, d}}; }
+};
+
+#undef KVR_ARRAY_PROXIES
+
+} // namespace kvr
+
+// Reads a serialized header of any type and dimensionality.
+class header : public kvr::detail::serial_header {
+public:
+  header(const void* data_in, size_t bytes) : serial_header(data_in, bytes) {}
+};
+
+#endif

@@ -1,0 +1,352 @@
+#ifndef KVR_ARRAY_CACHE_HPP
+#define KVR_ARRAY_CACHE_HPP
+
+#include "kvr/array/store.hpp"
+
+namespace kvr {
+
+namespace detail {
+
+// Direct-mapped write-back cache of decoded blocks.  Tag 0 is an empty
+// line, else ((b + 1) << 1) | dirty; block b lives in line (b + 1) & mask.
+template <typename S, unsigned N, class Store> class line_cache {
+public:
+  static constexpr size_t values = size_t(1) << (2 * N);
+  static constexpr size_t line_bytes = values * sizeof(S);
+
+  uint32_t mask;
+  uint32_t* tags;
+  S* lines;
+  Store* store;
+
+  line_cache() : mask(0), tags(nullptr), lines(nullptr), store(nullptr) {}
+  line_cache(Store* s, uint32_t count) : mask(0), tags(nullptr), lines(nullptr), store(nullptr)
+  {
+    resize(count);
+    store = s;
+  }
+  line_cache(const line_cache&) = delete;
+  line_cache& operator=(const line_cache&) = delete;
+  ~line_cache() { release(); }
+
+  // Lines for a cache of `bytes` bytes (0: about sqrt(blocks)) over
+  // `blocks` blocks.
+  static uint32_t lines_for(size_t bytes, size_t blocks)
+  {
+    if (blocks >= max_blocks)
+      throw kvr::exception(text::too_large);
+    uint64_t c;
+    if (bytes)
+      c = uint64_t(bytes / line_bytes) + (bytes % line_bytes != 0);
+    else {
+      c = 1;
+      while (c * c < blocks)
+        c *= 2;
+    }
+    // resize cannot widen beyond 2^31 lines.
+    if (c > (uint64_t(1) << 31))
+      throw kvr::exception(text::too_large);
+    return c ? uint32_t(c) : 1u;
+  }
+
+  // Replaces every line by `count` empty lines, rounded up to a power of
+  // two; nothing is written back.
+  void resize(uint32_t count)
+  {
+    if (count > (uint32_t(1) << 31))
+      throw std::bad_alloc();
+    uint32_t m = count ? count - 1 : 1;
+    while (m & (m + 1))
+      m |= m + 1;
+    release();
+    size_t n = size_t(m) + 1;
+    tags = static_cast<uint32_t*>(std::malloc(n * sizeof(uint32_t)));
+    if (!tags)
+      throw std::bad_alloc();
+    lines = static_cast<S*>(std::malloc(n * line_bytes));
+    if (!lines) {
+      release();
+      throw std::bad_alloc();
+    }
+    mask = m;
+    std::memset(tags, 0, n * sizeof(uint32_t));
+  }
+
+  void clear()
+  {
+    if (tags)
+      std::memset(tags, 0, (size_t(mask) + 1) * sizeof(uint32_t));
+  }
+
+  // Writes every dirty line back, in line order, and empties every line.
+  void flush()
+  {
+    if (!tags)
+      return;
+    for (size_t i = 0; i <= mask; i++) {
+      uint32_t t = tags[i];
+      if (!t)
+        continue;
+      if (t & 1u)
+        store->encode(size_t(uint32_t((t >> 1) - 1)), lines + i * values);
+      tags[i] = 0;
+    }
+  }
+
+  size_t capacity() const { return (size_t(mask) + 1) * line_bytes; }
+
+  void deep_copy(const line_cache& c)
+  {
+    if (this == &c)
+      return;
+    release();
+    size_t n = size_t(c.mask) + 1;
+    if (c.tags) {
+      tags = static_cast<uint32_t*>(std::malloc(n * sizeof(uint32_t)));
+      if (!tags)
+        throw std::bad_alloc();
+      std::memcpy(tags, c.tags, n * sizeof(uint32_t));
+    }
+    if (c.lines) {
+      lines = static_cast<S*>(std::malloc(n * line_bytes));
+      if (!lines) {
+        release();
+        throw std::bad_alloc();
+      }
+      std::memcpy(lines, c.lines, n * line_bytes);
+    }
+    mask = tags ? c.mask : 0;
+  }
+
+  // The access protocol for one element of block b: on a miss the new tag
+  // is stored first, a dirty victim is written back, then b is decoded,
+  // also for a write.  Returns the line holding b.
+  S* access(size_t b, bool write)
+  {
+    uint32_t t = uint32_t(b + 1);
+    uint32_t li = t & mask;
+    uint32_t old = tags[li];
+    S* line = lines + size_t(li) * values;
+    if ((old >> 1) == t) {
+      if (write)
+        tags[li] = old | 1u;
+      return line;
+    }
+    tags[li] = (t << 1) | (write ? 1u : 0u);
+    if (old & 1u)
+      store->encode(size_t(uint32_t((old >> 1) - 1)), line);
+    store->decode(b, line);
+    return line;
+  }
+
+  // Block number and value index of an element.
+  void locate(const size_t* idx, size_t& b, size_t& v) const
+  {
+    size_t n[N], bc[N];
+    store->shape(n, bc);
+    b = 0;
+    v = 0;
+    for (unsigned d = N; d-- > 0;) {
+      b = b * bc[d] + idx[d] / 4;
+      v = v * 4 + idx[d] % 4;
+    }
+  }
+
+  S read(const size_t* idx)
+  {
+    size_t b, v;
+    locate(idx, b, v);
+    return access(b, false)[v];
+  }
+
+  void write(const size_t* idx, S value)
+  {
+    size_t b, v;
+    locate(idx, b, v);
+    access(b, true)[v] = value;
+  }
+
+  // Copies block b into p; a cached block from its line (only its valid
+  // values for an edge block), any other straight from the store.  No tag
+  // changes.
+  void get_block(size_t b, S* p, const ptrdiff_t* s)
+  {
+    const S* line = cached(b);
+    if (!line) {
+      Store::ops::decode(*store, b, p, s, false);
+      return;
+    }
+    size_t v[N];
+    valid(b, v);
+    scatter(line, p, s, v);
+  }
+
+  // Stores block b from p into its line when it is cached (marking it
+  // dirty); false when it is not.
+  bool put_block(size_t b, const S* p, const ptrdiff_t* s)
+  {
+    uint32_t t = uint32_t(b + 1);
+    if (!tags || (tags[t & mask] >> 1) != t)
+      return false;
+    tags[t & mask] |= 1u;
+    size_t v[N];
+    valid(b, v);
+    gather(lines + size_t(t & mask) * values, p, s, v);
+    return true;
+  }
+
+protected:
+  void release()
+  {
+    std::free(tags);
+    std::free(lines);
+    tags = nullptr;
+    lines = nullptr;
+    mask = 0;
+  }
+
+  S* cached(size_t b) const
+  {
+    uint32_t t = uint32_t(b + 1);
+    if (!tags || !lines || (tags[t & mask] >> 1) != t)
+      return nullptr;
+    return lines + size_t(t & mask) * values;
+  }
+
+  bool valid(size_t b, size_t* v) const
+  {
+    size_t n[N], bc[N], c[N];
+    store->shape(n, bc);
+    return block_shape<N>(n, bc, b, c, v);
+  }
+
+  static void scatter(const S* line, S* p, const ptrdiff_t* s, const size_t* v)
+  {
+    size_t e[4] = {1, 1, 1, 1};
+    ptrdiff_t t[4] = {0, 0, 0, 0};
+    for (unsigned d = 0; d < N; d++) {
+      e[d] = v[d];
+      t[d] = s[d];
+    }
+    for (size_t w = 0; w < e[3]; w++)
+      for (size_t z = 0; z < e[2]; z++)
+        for (size_t y = 0; y < e[1]; y++)
+          for (size_t x = 0; x < e[0]; x++)
+            p[ptrdiff_t(x) * t[0] + ptrdiff_t(y) * t[1] + ptrdiff_t(z) * t[2] + ptrdiff_t(w) * t[3]] =
+              line[x + 4 * y + 16 * z + 64 * w];
+  }
+
+  static void gather(S* line, const S* p, const ptrdiff_t* s, const size_t* v)
+  {
+    size_t e[4] = {1, 1, 1, 1};
+    ptrdiff_t t[4] = {0, 0, 0, 0};
+    for (unsigned d = 0; d < N; d++) {
+      e[d] = v[d];
+      t[d] = s[d];
+    }
+    for (size_t w = 0; w < e[3]; w++)
+      for (size_t z = 0; z < e[2]; z++)
+        for (size_t y = 0; y < e[1]; y++)
+          for (size_t x = 0; x < e[0]; x++)
+            line[x + 4 * y + 16 * z + 64 * w] =
+              p[ptrdiff_t(x) * t[0] + ptrdiff_t(y) * t[1] + ptrdiff_t(z) * t[2] + ptrdiff_t(w) * t[3]];
+  }
+};
+
+} // namespace detail
+
+template <typename S> class LineCache1 : public detail::line_cache<S, 1, BlockStore1<S>> {
+  using base = detail::line_cache<S, 1, BlockStore1<S>>;
+
+public:
+  using base::base;
+  using base::get_block;
+
+  // The line holding element i after one read or write access; the
+  // element is at index i % 4.
+  S* line(size_t i, bool write) { return this->access(i / 4, write); }
+};
+
+template <typename S> class LineCache2 : public detail::line_cache<S, 2, BlockStore2<S>> {
+  using base = detail::line_cache<S, 2, BlockStore2<S>>;
+
+public:
+  using base::base;
+
+  void set_capacity(size_t bytes)
+  {
+    this->flush();
+    this->resize(base::lines_for(bytes, this->store->block_count()));
+  }
+};
+
+template <typename S> class LineCache3 : public detail::line_cache<S, 3, BlockStore3<S>> {
+  using base = detail::line_cache<S, 3, BlockStore3<S>>;
+
+public:
+  using base::base;
+  using base::get_block;
+
+  void set_capacity(size_t bytes)
+  {
+    this->flush();
+    this->resize(base::lines_for(bytes, this->store->block_count()));
+  }
+  void get_block(size_t b, S* p, ptrdiff_t sx, ptrdiff_t sy, ptrdiff_t sz)
+  {
+    const ptrdiff_t s[3] = {sx, sy, sz};
+    base::get_block(b, p, s);
+  }
+  // Copies all 64 values of a full block from a line into p.
+  static void scatter_block(const S* line, S* p, ptrdiff_t sx, ptrdiff_t sy, ptrdiff_t sz)
+  {
+    const ptrdiff_t s[3] = {sx, sy, sz};
+    const size_t v[3] = {4, 4, 4};
+    base::scatter(line, p, s, v);
+  }
+};
+
+template <typename S> class LineCache4 : public detail::line_cache<S, 4, BlockStore4<S>> {
+  using base = detail::line_cache<S, 4, BlockStore4<S>>;
+
+public:
+  using base::base;
+  using base::get_block;
+
+  void set_capacity(size_t bytes)
+  {
+    this->flush();
+    this->resize(base::lines_for(bytes, this->store->block_count()));
+  }
+  S get(size_t i, size_t j, size_t k, size_t l)
+  {
+    const size_t idx[4] = {i, j, k, l};
+    return this->read(idx);
+  }
+  void set(size_t i, size_t j, size_t k, size_t l, S value)
+  {
+    const size_t idx[4] = {i, j, k, l};
+    this->write(idx, value);
+  }
+  void get_block(size_t b, S* p, ptrdiff_t sx, ptrdiff_t sy, ptrdiff_t sz, ptrdiff_t sw)
+  {
+    const ptrdiff_t s[4] = {sx, sy, sz, sw};
+    base::get_block(b, p, s);
+  }
+  static void scatter_block(const S* line, S* p, ptrdiff_t sx, ptrdiff_t sy, ptrdiff_t sz, ptrdiff_t sw)
+  {
+    const ptrdiff_t s[4] = {sx, sy, sz, sw};
+    const size_t v[4] = {4, 4, 4, 4};
+    base::scatter(line, p, s, v);
+  }
+  static void gather_block(S* line, const S* p, ptrdiff_t sx, ptrdiff_t sy, ptrdiff_t sz, ptrdiff_t sw)
+  {
+    const ptrdiff_t s[4] = {sx, sy, sz, sw};
+    const size_t v[4] = {4, 4, 4, 4};
+    base::gather(line, p, s, v);
+  }
+};
+
+} // namespace kvr
+
+#endif
