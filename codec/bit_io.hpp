@@ -20,6 +20,30 @@ inline uint64_t low_mask(uint32_t n)
   return n >= 64 ? ~uint64_t(0) : (uint64_t(1) << n) - 1;
 }
 
+inline unsigned trailing_zeros(uint64_t x) // x != 0
+{
+#if defined(__GNUC__)
+  return unsigned(__builtin_ctzll(x));
+#else
+  unsigned n = 0;
+  while (!(x & 1)) {
+    x >>= 1;
+    n++;
+  }
+  return n;
+#endif
+}
+
+// Count of 1 bits, without a library call on targets lacking the
+// instruction.
+inline unsigned ones_in(uint64_t x)
+{
+  x = x - ((x >> 1) & 0x5555555555555555u);
+  x = (x & 0x3333333333333333u) + ((x >> 2) & 0x3333333333333333u);
+  x = (x + (x >> 4)) & 0x0f0f0f0f0f0f0f0fu;
+  return unsigned((x * 0x0101010101010101u) >> 56);
+}
+
 struct bit_writer {
   uint32_t bits;
   uint64_t buffer;
@@ -139,6 +163,36 @@ struct bit_reader {
     buffer = b ? w >> (64 - b) : 0;
     bits = b;
     return value;
+  }
+
+  // Reads bits up to and including the first 1 but at most n bits; returns
+  // the number of 0 bits read (n when no 1 came within n bits).  Words are
+  // fetched exactly when get_bit would fetch them.
+  uint32_t get_zeros(uint32_t n)
+  {
+    uint32_t z = 0;
+    for (;;) {
+      if (z == n)
+        return z;
+      if (!bits) {
+        buffer = *cursor++;
+        bits = 64;
+      }
+      const uint32_t left = n - z;
+      if (buffer) {
+        uint32_t t = uint32_t(trailing_zeros(buffer)); // t < bits
+        uint32_t c = t < left ? t + 1 : left;
+        buffer = c < 64 ? buffer >> c : 0;
+        bits -= c;
+        return t < left ? z + t : n;
+      }
+      if (bits >= left) {
+        bits -= left; // buffer stays 0
+        return n;
+      }
+      z += bits;
+      bits = 0;
+    }
   }
 
   // Moves the read position n bits forward without looking at the bits;

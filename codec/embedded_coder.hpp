@@ -16,22 +16,10 @@
 #include "codec/bit_io.hpp"
 #include "codec/transform.hpp"
 
+#include <type_traits>
+
 namespace kvr_codec {
 namespace {
-
-inline unsigned trailing_zeros(uint64_t x) // x != 0
-{
-#if defined(__GNUC__)
-  return unsigned(__builtin_ctzll(x));
-#else
-  unsigned n = 0;
-  while (!(x & 1)) {
-    x >>= 1;
-    n++;
-  }
-  return n;
-#endif
-}
 
 // Bit k of coefficients first .. first + count - 1 (count <= 64) as a word.
 template <typename U>
@@ -58,67 +46,120 @@ inline bool budget_free(uint32_t maxbits, uint32_t planes)
   return N * planes + N - 1 <= maxbits;
 }
 
-// Planes of up to 64 coefficients as words, no budget test.  A run is
-// located with one count of trailing zeros and written with the group test
-// in one multi-bit write.
+// In-place transpose of a square bit matrix of B = width of V rows: bit j
+// of row i and bit i of row j trade places.  Each stage swaps off-diagonal
+// blocks of size J with one mask over whole rows; with J fixed per stage
+// the compiler vectorises the row loops.
+template <typename V, unsigned J>
+inline void transpose_stage(V* a)
+{
+  constexpr unsigned B = unsigned(sizeof(V) * 8);
+  constexpr V m = V(V(~V(0)) / V((V(1) << J) + 1)); // J low bits of every 2J
+  for (unsigned r = 0; r < B; r += 2 * J)
+    for (unsigned i = r; i < r + J; i++) {
+      V t = V((V(a[i] >> J) ^ a[i + J]) & m);
+      a[i + J] = V(a[i + J] ^ t);
+      a[i] = V(a[i] ^ V(t << J));
+    }
+  if constexpr (J > 1)
+    transpose_stage<V, J / 2>(a);
+}
+
+template <typename V>
+inline void transpose_bits(V* a)
+{
+  transpose_stage<V, unsigned(sizeof(V) * 4)>(a);
+}
+
+// Blocks of 16 and 64 coefficients move between coefficients and planes
+// B planes at a time, B = 16 or 32, by transposes of B x B bit matrices.
+template <unsigned N>
+struct plane_chunk {
+  static constexpr unsigned size = N == 64 ? 32 : N == 16 ? 16 : 0;
+  using row = typename std::conditional<N == 64, uint32_t, uint16_t>::type;
+};
+
+// The planes of an encoder's coefficients, from the most significant down,
+// each chunk computed when its first plane is asked for.
 template <typename U, unsigned N>
-inline void encode_free(bit_writer& out, unsigned kmin, const U* data)
+struct plane_reader {
+  static constexpr unsigned W = word_traits<U>::width;
+  static constexpr unsigned B = plane_chunk<N>::size;
+  using V = typename plane_chunk<N>::row;
+  const U* data;
+  unsigned ready = W; // planes ready..W-1 are in plane[]
+  uint64_t plane[B ? W : 1];
+
+  explicit plane_reader(const U* d) : data(d) {}
+
+  uint64_t operator()(unsigned k)
+  {
+    if constexpr (B == 0)
+      return gather_plane(data, 0, N, k);
+    else {
+      if (k < ready) {
+        const unsigned base = ready - B; // planes come in order, k = ready - 1
+        V a[N / B][B];
+        for (unsigned g = 0; g < N / B; g++)
+          for (unsigned i = 0; i < B; i++)
+            a[g][i] = V(data[g * B + i] >> base);
+        for (unsigned g = 0; g < N / B; g++)
+          transpose_bits(a[g]);
+        for (unsigned i = 0; i < B; i++) {
+          uint64_t x = 0;
+          for (unsigned g = 0; g < N / B; g++)
+            x += uint64_t(a[g][i]) << (g * B);
+          plane[base + i] = x;
+        }
+        ready = base;
+      }
+      return plane[k];
+    }
+  }
+};
+
+// Planes of up to 64 coefficients as words.  A run is located with one
+// count of trailing zeros and written with its group test in one write.
+// The budget only cuts the code short: the budgeted code is the first
+// maxbits bits of the unbounded one, so the last write is clipped to what
+// is left.
+template <typename U, unsigned N>
+inline uint32_t encode_planes(bit_writer& out, uint32_t maxbits, unsigned kmin, const U* data)
 {
   constexpr unsigned W = word_traits<U>::width;
-  uint32_t n = 0;
+  plane_reader<U, N> planes(data);
+  uint32_t budget = maxbits, n = 0;
   for (unsigned k = W; k-- > kmin;) {
-    uint64_t x = gather_plane(data, 0, N, k);
+    uint64_t x = planes(k);
+    if (n >= budget) {
+      out.put_bits(x, budget);
+      return maxbits;
+    }
     out.put_bits(x, n);
+    budget -= n;
     x = n < 64 ? x >> n : 0;
     while (n < N) {
       if (!x) {
+        if (!budget)
+          return maxbits;
         out.put_bit(0);
+        budget--;
         break;
       }
       unsigned t = trailing_zeros(x); // run bits 0 before the next 1
-      if (n + t < N - 1) {
-        // group test 1, t zeros, the 1
-        out.put_bits(1 + (uint64_t(1) << (t + 1)), t + 2);
-        x >>= t + 1;
-        n += t + 1;
+      // group test 1, t zeros and the 1, which is implied for the last
+      // coefficient
+      const bool last = n + t >= N - 1;
+      const uint32_t len = last ? t + 1 : t + 2;
+      const uint64_t code = last ? 1 : 1 + (uint64_t(1) << (t + 1));
+      if (len >= budget) {
+        out.put_bits(code, budget);
+        return maxbits;
       }
-      else {
-        // the last coefficient's 1 is implied by the group test
-        out.put_bits(1, t + 1);
-        n = N;
-      }
-    }
-  }
-}
-
-template <typename U, unsigned N>
-inline uint32_t encode_budgeted(bit_writer& out, uint32_t maxbits, unsigned kmin, const U* data)
-{
-  constexpr unsigned W = word_traits<U>::width;
-  uint32_t budget = maxbits, n = 0;
-  for (unsigned k = W; budget && k-- > kmin;) {
-    uint64_t x = gather_plane(data, 0, N, k);
-    uint32_t m = n < budget ? n : budget;
-    budget -= m;
-    out.put_bits(x, m);
-    x = m < 64 ? x >> m : 0;
-    while (n < N && budget) {
-      budget--;
-      uint64_t g = x != 0;
-      out.put_bit(g);
-      if (!g)
-        break;
-      while (n < N - 1 && budget) {
-        budget--;
-        uint64_t b = x & 1;
-        out.put_bit(b);
-        if (b)
-          break;
-        x >>= 1;
-        n++;
-      }
-      x >>= 1;
-      n++;
+      out.put_bits(code, len);
+      budget -= len;
+      x = t + 1 < 64 ? x >> (t + 1) : 0;
+      n = last ? N : n + t + 1;
     }
   }
   return maxbits - budget;
@@ -168,66 +209,106 @@ inline uint32_t encode_ints(bit_writer& out, uint32_t maxbits, uint32_t maxprec,
   constexpr unsigned W = word_traits<U>::width;
   const uint32_t planes = maxprec < W ? maxprec : W;
   const unsigned kmin = W - planes;
-  const bool free = budget_free<N>(maxbits, planes);
-  if constexpr (N <= 64) {
-    if (free) {
-      const uint32_t start = out.written();
-      encode_free<U, N>(out, kmin, data);
-      return out.written() - start;
-    }
-    return encode_budgeted<U, N>(out, maxbits, kmin, data);
-  }
-  else {
-    return free ? encode_counted<U, N, false>(out, maxbits, kmin, data)
-                : encode_counted<U, N, true>(out, maxbits, kmin, data);
-  }
+  if constexpr (N <= 64)
+    return encode_planes<U, N>(out, maxbits, kmin, data);
+  else
+    return budget_free<N>(maxbits, planes) ? encode_counted<U, N, false>(out, maxbits, kmin, data)
+                                           : encode_counted<U, N, true>(out, maxbits, kmin, data);
 }
 
+// Planes of a decoder, most significant first, turned into coefficients
+// (which start at 0) at the end of the block.
 template <typename U, unsigned N>
-inline void decode_free(bit_reader& in, unsigned kmin, U* data)
-{
-  constexpr unsigned W = word_traits<U>::width;
-  uint32_t n = 0;
-  for (unsigned k = W; k-- > kmin;) {
-    uint64_t x = in.get_bits(n);
-    while (n < N) {
-      if (!in.get_bit())
-        break;
-      while (n < N - 1 && !in.get_bit())
-        n++;
-      x += uint64_t(1) << n;
-      n++;
-    }
-    deposit_plane(data, 0, x, k);
-  }
-}
+struct plane_writer {
+  static constexpr unsigned W = word_traits<U>::width;
+  static constexpr unsigned B = plane_chunk<N>::size;
+  using V = typename plane_chunk<N>::row;
+  U* data;
+  unsigned low = W; // planes low..W-1 are in plane[]
+  uint64_t plane[B ? W : 1];
 
-// A run cut short by the budget still marks coefficient n, as the encoder's
-// loop leaves it.
-template <typename U, unsigned N>
-inline uint32_t decode_budgeted(bit_reader& in, uint32_t maxbits, unsigned kmin, U* data)
+  explicit plane_writer(U* d) : data(d) {}
+
+  unsigned ones = 0;
+
+  void operator()(unsigned k, uint64_t x)
+  {
+    if constexpr (B == 0)
+      deposit_plane(data, 0, x, k);
+    else {
+      plane[k] = x;
+      low = k;
+      ones += ones_in(x);
+    }
+  }
+
+  // Few 1 bits are cheaper to add one by one than to transpose.
+  void finish()
+  {
+    if constexpr (B != 0) {
+      if (ones <= N) {
+        for (unsigned k = low; k < W; k++)
+          deposit_plane(data, 0, plane[k], k);
+        return;
+      }
+      for (unsigned base = W; base > low;) {
+        base -= B;
+        for (unsigned k = base; k < low; k++)
+          plane[k] = 0;
+        V a[N / B][B];
+        for (unsigned g = 0; g < N / B; g++)
+          for (unsigned i = 0; i < B; i++)
+            a[g][i] = V(plane[base + i] >> (g * B));
+        for (unsigned g = 0; g < N / B; g++)
+          transpose_bits(a[g]);
+        for (unsigned g = 0; g < N / B; g++)
+          for (unsigned i = 0; i < B; i++)
+            data[g * B + i] += U(U(a[g][i]) << base);
+      }
+    }
+  }
+};
+
+// The decoder's side of encode_planes.  Runs over more than 4 coefficients
+// are read a word at a time.  A run cut short by the budget still marks
+// coefficient n, as the encoder's bit-by-bit loop leaves it.  Without a
+// bound the budget still counts but is never tested.
+template <typename U, unsigned N, bool Bounded>
+inline uint32_t decode_planes(bit_reader& in, uint32_t maxbits, unsigned kmin, U* data)
 {
   constexpr unsigned W = word_traits<U>::width;
+  plane_writer<U, N> planes(data);
   uint32_t budget = maxbits, n = 0;
-  for (unsigned k = W; budget && k-- > kmin;) {
-    uint32_t m = n < budget ? n : budget;
+  for (unsigned k = W; (!Bounded || budget) && k-- > kmin;) {
+    uint32_t m = (Bounded && budget < n) ? budget : n;
     budget -= m;
     uint64_t x = in.get_bits(m);
-    while (n < N && budget) {
+    while (n < N && (!Bounded || budget)) {
       budget--;
       if (!in.get_bit())
         break;
-      while (n < N - 1 && budget) {
-        budget--;
-        if (in.get_bit())
-          break;
-        n++;
+      if constexpr (N <= 4) {
+        while (n < N - 1 && (!Bounded || budget)) {
+          budget--;
+          if (in.get_bit())
+            break;
+          n++;
+        }
+      }
+      else {
+        uint32_t r = N - 1 - n;
+        if (Bounded && r > budget)
+          r = budget;
+        uint32_t z = in.get_zeros(r);
+        budget -= z < r ? z + 1 : r;
+        n += z;
       }
       x += uint64_t(1) << n;
       n++;
     }
-    deposit_plane(data, 0, x, k);
+    planes(k, x);
   }
+  planes.finish();
   return maxbits - budget;
 }
 
@@ -270,18 +351,12 @@ inline uint32_t decode_ints(bit_reader& in, uint32_t maxbits, uint32_t maxprec, 
   const bool free = budget_free<N>(maxbits, planes);
   for (unsigned i = 0; i < N; i++)
     data[i] = 0;
-  if constexpr (N <= 64) {
-    if (free) {
-      const uint32_t start = in.consumed();
-      decode_free<U, N>(in, kmin, data);
-      return in.consumed() - start;
-    }
-    return decode_budgeted<U, N>(in, maxbits, kmin, data);
-  }
-  else {
+  if constexpr (N <= 64)
+    return free ? decode_planes<U, N, false>(in, maxbits, kmin, data)
+                : decode_planes<U, N, true>(in, maxbits, kmin, data);
+  else
     return free ? decode_counted<U, N, false>(in, maxbits, kmin, data)
                 : decode_counted<U, N, true>(in, maxbits, kmin, data);
-  }
 }
 
 } // namespace
