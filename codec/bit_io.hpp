@@ -62,6 +62,16 @@ struct bit_writer {
     s->cursor = cursor;
   }
 
+  // Takes the position of a copy.  Coding loops work on a local copy: the
+  // words stored through the cursor could alias a writer in memory, which
+  // would keep the compiler from holding it in registers.
+  void take(const bit_writer& w)
+  {
+    bits = w.bits;
+    buffer = w.buffer;
+    cursor = w.cursor;
+  }
+
   // Bits written since construction.
   uint32_t written() const
   {
@@ -126,6 +136,14 @@ struct bit_reader {
     s->bits = bits;
     s->buffer = buffer;
     s->cursor = cursor;
+  }
+
+  // Takes the position of a local copy, as the writer's take.
+  void take(const bit_reader& r)
+  {
+    bits = r.bits;
+    buffer = r.buffer;
+    cursor = r.cursor;
   }
 
   // Bits consumed since construction.

@@ -124,16 +124,18 @@ struct plane_reader {
 // maxbits bits of the unbounded one, so the last write is clipped to what
 // is left.
 template <typename U, unsigned N>
-inline uint32_t encode_planes(bit_writer& out, uint32_t maxbits, unsigned kmin, const U* data)
+inline uint32_t encode_planes(bit_writer& stream, uint32_t maxbits, unsigned kmin, const U* data)
 {
   constexpr unsigned W = word_traits<U>::width;
   plane_reader<U, N> planes(data);
+  bit_writer out = stream;
   uint32_t budget = maxbits, n = 0;
   for (unsigned k = W; k-- > kmin;) {
     uint64_t x = planes(k);
     if (n >= budget) {
       out.put_bits(x, budget);
-      return maxbits;
+      budget = 0;
+      goto done;
     }
     out.put_bits(x, n);
     budget -= n;
@@ -141,7 +143,7 @@ inline uint32_t encode_planes(bit_writer& out, uint32_t maxbits, unsigned kmin, 
     while (n < N) {
       if (!x) {
         if (!budget)
-          return maxbits;
+          goto done;
         out.put_bit(0);
         budget--;
         break;
@@ -154,7 +156,8 @@ inline uint32_t encode_planes(bit_writer& out, uint32_t maxbits, unsigned kmin, 
       const uint64_t code = last ? 1 : 1 + (uint64_t(1) << (t + 1));
       if (len >= budget) {
         out.put_bits(code, budget);
-        return maxbits;
+        budget = 0;
+        goto done;
       }
       out.put_bits(code, len);
       budget -= len;
@@ -162,6 +165,8 @@ inline uint32_t encode_planes(bit_writer& out, uint32_t maxbits, unsigned kmin, 
       n = last ? N : n + t + 1;
     }
   }
+done:
+  stream.take(out);
   return maxbits - budget;
 }
 
@@ -274,10 +279,11 @@ struct plane_writer {
 // coefficient n, as the encoder's bit-by-bit loop leaves it.  Without a
 // bound the budget still counts but is never tested.
 template <typename U, unsigned N, bool Bounded>
-inline uint32_t decode_planes(bit_reader& in, uint32_t maxbits, unsigned kmin, U* data)
+inline uint32_t decode_planes(bit_reader& stream, uint32_t maxbits, unsigned kmin, U* data)
 {
   constexpr unsigned W = word_traits<U>::width;
   plane_writer<U, N> planes(data);
+  bit_reader in = stream;
   uint32_t budget = maxbits, n = 0;
   for (unsigned k = W; (!Bounded || budget) && k-- > kmin;) {
     uint32_t m = (Bounded && budget < n) ? budget : n;
@@ -308,6 +314,7 @@ inline uint32_t decode_planes(bit_reader& in, uint32_t maxbits, unsigned kmin, U
     }
     planes(k, x);
   }
+  stream.take(in);
   planes.finish();
   return maxbits - budget;
 }

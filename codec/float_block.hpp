@@ -54,12 +54,6 @@ struct float_traits<float> {
   static constexpr float split_factor = 0x1p64f;
   static constexpr float int_limit = 0x1p30f;
   static constexpr float max_finite = FLT_MAX;
-  static int exponent(float m)
-  {
-    int e;
-    frexpf(m, &e);
-    return e;
-  }
   static float power(int n) { return ldexpf(1.0f, n); }
 };
 
@@ -79,12 +73,6 @@ struct float_traits<double> {
   static constexpr double split_factor = 0x1p512;
   static constexpr double int_limit = 0x1p62;
   static constexpr double max_finite = DBL_MAX;
-  static int exponent(double m)
-  {
-    int e;
-    frexp(m, &e);
-    return e;
-  }
   static double power(int n) { return ldexp(1.0, n); }
 };
 
@@ -113,13 +101,12 @@ inline typename float_traits<T>::U to_int(T x)
   using S = typename tr::S;
   using U = typename tr::U;
   constexpr S limit = (S(1) << tr::int_bits) - 1;
-  if (!(x == x))
-    return 0;
-  if (x >= tr::int_limit)
-    return U(limit);
-  if (x <= -tr::int_limit)
-    return U(-limit);
-  return U(S(x));
+  // selects rather than branches, so that a block's loop vectorises
+  const bool in_range = x < tr::int_limit && x > -tr::int_limit; // false for NaN
+  S v = S(in_range ? x : T(0));
+  v = x >= tr::int_limit ? limit : v;
+  v = x <= -tr::int_limit ? -limit : v;
+  return U(v);
 }
 
 // Sign-magnitude bit pattern to an order-preserving integer and back.
@@ -131,29 +118,60 @@ inline typename float_traits<T>::U raw_flip(typename float_traits<T>::U u)
   return (u & top) ? U(u ^ (top - 1)) : u;
 }
 
-// Largest magnitude, NaNs passed over; +0.0 when there is none.
+// Largest magnitude, NaNs passed over; +0.0 when there is none.  Eight
+// running maxima keep the comparisons off one dependency chain; the
+// result does not depend on the order, as no maximum ever holds -0.0.
 template <typename T, unsigned N>
 inline T max_magnitude(const T* v)
 {
-  T m = 0;
-  for (unsigned i = 0; i < N; i++) {
-    T a = v[i] < 0 ? -v[i] : v[i];
-    if (m < a)
-      m = a;
-  }
-  return m;
+  constexpr unsigned L = N < 8 ? N : 8;
+  T m[L];
+  for (unsigned j = 0; j < L; j++)
+    m[j] = 0;
+  for (unsigned i = 0; i < N; i += L)
+    for (unsigned j = 0; j < L; j++) {
+      T a = v[i + j] < 0 ? -v[i + j] : v[i + j];
+      m[j] = m[j] < a ? a : m[j];
+    }
+  T r = 0;
+  for (unsigned j = 0; j < L; j++)
+    r = r < m[j] ? m[j] : r;
+  return r;
+}
+
+// Whether no value is a NaN.
+template <typename T, unsigned N>
+inline bool no_nan(const T* v)
+{
+  bool ok = true;
+  for (unsigned i = 0; i < N; i++)
+    ok &= v[i] == v[i];
+  return ok;
 }
 
 // Block exponent of a positive magnitude (an infinity counts as the
-// largest finite value), clamped to the smallest normal exponent.
+// largest finite value), clamped to the smallest normal exponent.  That is
+// frexp's exponent, read from the exponent field: a subnormal's field 0
+// gives the clamp itself.
 template <typename T>
 inline int block_exponent(T m)
 {
   using tr = float_traits<T>;
   if (!(m <= tr::max_finite))
     return tr::emax;
-  int e = tr::exponent(m);
-  return e < tr::emin ? tr::emin : e;
+  const int field = int(bits_of(m) >> (sizeof(T) * 8 - 1 - tr::exp_bits));
+  return field - tr::bias + 1;
+}
+
+// 2^n; normal results straight from the bits.
+template <typename T>
+inline T power_of_two(int n)
+{
+  using tr = float_traits<T>;
+  using U = typename tr::U;
+  if (n >= 1 - tr::bias && n <= tr::max_pow)
+    return from_bits<T>(U(U(n + tr::bias) << (sizeof(T) * 8 - 1 - tr::exp_bits)));
+  return tr::power(n);
 }
 
 template <unsigned D>
@@ -206,12 +224,19 @@ inline uint32_t encode_lossy(bit_writer& out, uint32_t minbits, uint32_t maxbits
   alignas(256) U block[N];
   const int k = tr::int_bits - e;
   if (k <= tr::max_pow) {
-    const T s = tr::power(k);
-    for (unsigned i = 0; i < N; i++)
-      block[i] = to_int<T>(values[i] * s);
+    const T s = power_of_two<T>(k);
+    if (m <= tr::max_finite && no_nan<T, N>(values)) {
+      // every |values[i] * s| < 2^P: plain conversions
+      for (unsigned i = 0; i < N; i++)
+        block[i] = U(typename tr::S(values[i] * s));
+    }
+    else {
+      for (unsigned i = 0; i < N; i++)
+        block[i] = to_int<T>(values[i] * s);
+    }
   }
   else {
-    const T s = tr::power(k - tr::split);
+    const T s = power_of_two<T>(k - tr::split);
     for (unsigned i = 0; i < N; i++)
       block[i] = to_int<T>(values[i] * tr::split_factor * s);
   }
@@ -244,8 +269,8 @@ inline uint32_t encode_reversible(bit_writer& out, uint32_t minbits, uint32_t ma
   if (m > 0) {
     e = block_exponent(m);
     if (e >= tr::exact_emin && m <= tr::max_finite) {
-      const T s = tr::power(tr::int_bits - e);
-      const T t = tr::power(e - tr::int_bits);
+      const T s = power_of_two<T>(tr::int_bits - e);
+      const T t = power_of_two<T>(e - tr::int_bits);
       U differ = 0;
       for (unsigned i = 0; i < N; i++) {
         block[i] = to_int<T>(values[i] * s);
@@ -307,7 +332,7 @@ template <typename T, unsigned N>
 inline void store_scaled(T* values, const typename float_traits<T>::U* block, uint32_t field)
 {
   using tr = float_traits<T>;
-  const T s = tr::power(int(field) - tr::bias - tr::int_bits);
+  const T s = power_of_two<T>(int(field) - tr::bias - tr::int_bits);
   for (unsigned i = 0; i < N; i++)
     values[i] = T(typename tr::S(block[i])) * s;
 }

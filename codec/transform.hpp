@@ -28,88 +28,129 @@ inline U half(U v)
   return U((v >> 1) | (v & word_traits<U>::top));
 }
 
+// The four transforms of one line (x, y, z, w).
+template <typename U>
+struct lift_forward {
+  static void apply(U& x, U& y, U& z, U& w)
+  {
+    x = half<U>(U(x + w)); w = U(w - x);
+    z = half<U>(U(z + y)); y = U(y - z);
+    x = half<U>(U(x + z)); z = U(z - x);
+    w = half<U>(U(w + y)); y = U(y - w);
+    w = U(w + half<U>(y)); y = U(y - half<U>(w));
+  }
+};
+
+template <typename U>
+struct lift_inverse {
+  static void apply(U& x, U& y, U& z, U& w)
+  {
+    y = U(y + half<U>(w)); w = U(w - half<U>(y));
+    y = U(y + w); w = U(U(w << 1) - y);
+    z = U(z + x); x = U(U(x << 1) - z);
+    y = U(y + z); z = U(U(z << 1) - y);
+    w = U(w + x); x = U(U(x << 1) - w);
+  }
+};
+
+template <typename U>
+struct differences_forward {
+  static void apply(U& x, U& y, U& z, U& w)
+  {
+    w = U(w - z); z = U(z - y); y = U(y - x);
+    w = U(w - z); z = U(z - y);
+    w = U(w - z);
+  }
+};
+
+template <typename U>
+struct differences_inverse {
+  static void apply(U& x, U& y, U& z, U& w)
+  {
+    w = U(w + z); z = U(z + y); w = U(w + z);
+    y = U(y + x); z = U(z + y); w = U(w + z);
+  }
+};
+
 template <typename U>
 inline void forward_lifting(U* p, ptrdiff_t s)
 {
-  U x = p[0 * s], y = p[1 * s], z = p[2 * s], w = p[3 * s];
-  x = half<U>(U(x + w)); w = U(w - x);
-  z = half<U>(U(z + y)); y = U(y - z);
-  x = half<U>(U(x + z)); z = U(z - x);
-  w = half<U>(U(w + y)); y = U(y - w);
-  w = U(w + half<U>(y)); y = U(y - half<U>(w));
-  p[0 * s] = x; p[1 * s] = y; p[2 * s] = z; p[3 * s] = w;
+  lift_forward<U>::apply(p[0 * s], p[1 * s], p[2 * s], p[3 * s]);
 }
 
 template <typename U>
 inline void inverse_lifting(U* p, ptrdiff_t s)
 {
-  U x = p[0 * s], y = p[1 * s], z = p[2 * s], w = p[3 * s];
-  y = U(y + half<U>(w)); w = U(w - half<U>(y));
-  y = U(y + w); w = U(U(w << 1) - y);
-  z = U(z + x); x = U(U(x << 1) - z);
-  y = U(y + z); z = U(U(z << 1) - y);
-  w = U(w + x); x = U(U(x << 1) - w);
-  p[0 * s] = x; p[1 * s] = y; p[2 * s] = z; p[3 * s] = w;
+  lift_inverse<U>::apply(p[0 * s], p[1 * s], p[2 * s], p[3 * s]);
 }
 
 template <typename U>
 inline void forward_differences(U* p, ptrdiff_t s)
 {
-  U x = p[0 * s], y = p[1 * s], z = p[2 * s], w = p[3 * s];
-  w = U(w - z); z = U(z - y); y = U(y - x);
-  w = U(w - z); z = U(z - y);
-  w = U(w - z);
-  p[1 * s] = y; p[2 * s] = z; p[3 * s] = w;
+  differences_forward<U>::apply(p[0 * s], p[1 * s], p[2 * s], p[3 * s]);
 }
 
 template <typename U>
 inline void inverse_differences(U* p, ptrdiff_t s)
 {
-  U x = p[0 * s], y = p[1 * s], z = p[2 * s], w = p[3 * s];
-  w = U(w + z); z = U(z + y); w = U(w + z);
-  y = U(y + x); z = U(z + y); w = U(w + z);
-  p[1 * s] = y; p[2 * s] = z; p[3 * s] = w;
+  differences_inverse<U>::apply(p[0 * s], p[1 * s], p[2 * s], p[3 * s]);
 }
 
-// Applies op to every line of the block along axis a (stride 4^a).
-template <unsigned D, typename U, typename Op>
-inline void for_each_line(U* b, unsigned a, Op op)
+// Applies Op to every line of the block along axis A (stride 4^A).  The
+// lines are independent and each loop has fixed bounds, so the compiler
+// runs several lines at once in vector registers.
+template <typename Op, unsigned D, unsigned A, typename U>
+inline void lines_along(U* b)
 {
   constexpr size_t n = size_t(1) << (2 * D);
-  const size_t s = size_t(1) << (2 * a);
+  constexpr size_t s = size_t(1) << (2 * A);
   for (size_t hi = 0; hi < n; hi += 4 * s)
-    for (size_t lo = 0; lo < s; lo++)
-      op(b + hi + lo, ptrdiff_t(s));
+    for (size_t lo = 0; lo < s; lo++) {
+      U* p = b + hi + lo;
+      Op::apply(p[0], p[s], p[2 * s], p[3 * s]);
+    }
+}
+
+// All axes, x first (Forward) or w first.
+template <typename Op, unsigned D, bool Forward, unsigned A = 0, typename U>
+inline void all_axes(U* b)
+{
+  if constexpr (A < D) {
+    if constexpr (Forward) {
+      lines_along<Op, D, A>(b);
+      all_axes<Op, D, Forward, A + 1>(b);
+    }
+    else {
+      all_axes<Op, D, Forward, A + 1>(b);
+      lines_along<Op, D, A>(b);
+    }
+  }
 }
 
 // Lossy transform: lifting along x, then y, z, w; the inverse in reverse.
 template <typename U, unsigned D>
 inline void forward_lifting_block(U* b)
 {
-  for (unsigned a = 0; a < D; a++)
-    for_each_line<D>(b, a, forward_lifting<U>);
+  all_axes<lift_forward<U>, D, true>(b);
 }
 
 template <typename U, unsigned D>
 inline void inverse_lifting_block(U* b)
 {
-  for (unsigned a = D; a-- > 0;)
-    for_each_line<D>(b, a, inverse_lifting<U>);
+  all_axes<lift_inverse<U>, D, false>(b);
 }
 
 // Reversible transform: the difference passes commute.
 template <typename U, unsigned D>
 inline void forward_differences_block(U* b)
 {
-  for (unsigned a = 0; a < D; a++)
-    for_each_line<D>(b, a, forward_differences<U>);
+  all_axes<differences_forward<U>, D, true>(b);
 }
 
 template <typename U, unsigned D>
 inline void inverse_differences_block(U* b)
 {
-  for (unsigned a = D; a-- > 0;)
-    for_each_line<D>(b, a, inverse_differences<U>);
+  all_axes<differences_inverse<U>, D, false>(b);
 }
 
 // Coefficient orders: coded position k holds block index order<D>::perm[k],
