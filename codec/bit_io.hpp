@@ -34,16 +34,6 @@ inline unsigned trailing_zeros(uint64_t x) // x != 0
 #endif
 }
 
-// Count of 1 bits, without a library call on targets lacking the
-// instruction.
-inline unsigned ones_in(uint64_t x)
-{
-  x = x - ((x >> 1) & 0x5555555555555555u);
-  x = (x & 0x3333333333333333u) + ((x >> 2) & 0x3333333333333333u);
-  x = (x + (x >> 4)) & 0x0f0f0f0f0f0f0f0fu;
-  return unsigned((x * 0x0101010101010101u) >> 56);
-}
-
 struct bit_writer {
   uint32_t bits;
   uint64_t buffer;

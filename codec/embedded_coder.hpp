@@ -236,14 +236,17 @@ struct plane_writer {
 
   unsigned ones = 0;
 
-  void operator()(unsigned k, uint64_t x)
+  // n: the coefficients significant after plane k, a bound on its 1 bits.
+  void operator()(unsigned k, uint64_t x, unsigned n)
   {
-    if constexpr (B == 0)
+    if constexpr (B == 0) {
+      (void)n;
       deposit_plane(data, 0, x, k);
+    }
     else {
       plane[k] = x;
       low = k;
-      ones += ones_in(x);
+      ones += n;
     }
   }
 
@@ -312,7 +315,7 @@ inline uint32_t decode_planes(bit_reader& stream, uint32_t maxbits, unsigned kmi
       x += uint64_t(1) << n;
       n++;
     }
-    planes(k, x);
+    planes(k, x, n);
   }
   stream.take(in);
   planes.finish();
