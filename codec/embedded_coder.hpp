@@ -16,7 +16,6 @@
 #include "codec/bit_io.hpp"
 #include "codec/transform.hpp"
 
-#include <type_traits>
 
 namespace kvr_codec {
 namespace {
@@ -46,83 +45,150 @@ inline bool budget_free(uint32_t maxbits, uint32_t planes)
   return N * planes + N - 1 <= maxbits;
 }
 
-// In-place transpose of a square bit matrix of B = width of V rows: bit j
-// of row i and bit i of row j trade places.  Each stage swaps off-diagonal
-// blocks of size J with one mask over whole rows; with J fixed per stage
-// the compiler vectorises the row loops.
-template <typename V, unsigned J>
-inline void transpose_stage(V* a)
+// Four 16 x 16 bit matrices side by side in 16 rows of 64 bits, matrix c
+// in bits 16c..16c+15, transposed in place: bit 16c + j of row i and bit
+// 16c + i of row j trade places.  Each stage swaps off-diagonal blocks of
+// size J in all four matrices with one mask; the rows are whole words, so
+// the row loops vectorise.
+template <unsigned J>
+inline void transpose_stage(uint64_t* a)
 {
-  constexpr unsigned B = unsigned(sizeof(V) * 8);
-  constexpr V m = V(V(~V(0)) / V((V(1) << J) + 1)); // J low bits of every 2J
-  for (unsigned r = 0; r < B; r += 2 * J)
+  constexpr uint64_t m = ~uint64_t(0) / ((uint64_t(1) << J) + 1); // J low bits of every 2J
+  for (unsigned r = 0; r < 16; r += 2 * J)
     for (unsigned i = r; i < r + J; i++) {
-      V t = V((V(a[i] >> J) ^ a[i + J]) & m);
-      a[i + J] = V(a[i + J] ^ t);
-      a[i] = V(a[i] ^ V(t << J));
+      const uint64_t t = ((a[i] >> J) ^ a[i + J]) & m;
+      a[i + J] ^= t;
+      a[i] ^= t << J;
     }
   if constexpr (J > 1)
-    transpose_stage<V, J / 2>(a);
+    transpose_stage<J / 2>(a);
 }
 
-template <typename V>
-inline void transpose_bits(V* a)
+inline void transpose16x4(uint64_t* a)
 {
-  transpose_stage<V, unsigned(sizeof(V) * 4)>(a);
+  transpose_stage<8>(a);
 }
 
-// Blocks of 16 and 64 coefficients move between coefficients and planes
-// B planes at a time, B = 16 or 32, by transposes of B x B bit matrices.
+// Blocks of 16 and 64 coefficients move between coefficients and planes by
+// 16 x 16 transposes, four at a time: for 16 coefficients the four are the
+// 16-bit quarters of every coefficient (all planes at once), for 64 they
+// are the four groups of 16 coefficients (16 planes at a time).
 template <unsigned N>
-struct plane_chunk {
-  static constexpr unsigned size = N == 64 ? 32 : N == 16 ? 16 : 0;
-  using row = typename std::conditional<N == 64, uint32_t, uint16_t>::type;
-};
+constexpr bool transposed = N == 16 || N == 64;
 
 // The planes of an encoder's coefficients, from the most significant down,
 // each chunk computed when its first plane is asked for.
 template <typename U, unsigned N>
 struct plane_reader {
   static constexpr unsigned W = word_traits<U>::width;
-  static constexpr unsigned B = plane_chunk<N>::size;
-  using V = typename plane_chunk<N>::row;
   const U* data;
   unsigned ready = W; // planes ready..W-1 are in plane[]
-  uint64_t plane[B ? W : 1];
+  uint64_t plane[transposed<N> ? W : 1];
 
   explicit plane_reader(const U* d) : data(d) {}
 
   uint64_t operator()(unsigned k)
   {
-    if constexpr (B == 0)
+    if constexpr (!transposed<N>)
       return gather_plane(data, 0, N, k);
     else {
-      if (k < ready) {
-        const unsigned base = ready - B; // planes come in order, k = ready - 1
-        V a[N / B][B];
-        for (unsigned g = 0; g < N / B; g++)
-          for (unsigned i = 0; i < B; i++)
-            a[g][i] = V(data[g * B + i] >> base);
-        for (unsigned g = 0; g < N / B; g++)
-          transpose_bits(a[g]);
-        for (unsigned i = 0; i < B; i++) {
-          uint64_t x = 0;
-          for (unsigned g = 0; g < N / B; g++)
-            x += uint64_t(a[g][i]) << (g * B);
-          plane[base + i] = x;
+      if (k < ready) { // planes come in order, k = ready - 1
+        uint64_t a[16];
+        if constexpr (N == 16) {
+          for (unsigned i = 0; i < 16; i++)
+            a[i] = uint64_t(data[i]);
+          transpose16x4(a);
+          for (unsigned c = 0; c < W / 16; c++)
+            for (unsigned i = 0; i < 16; i++)
+              plane[16 * c + i] = (a[i] >> (16 * c)) & 0xffffu;
+          ready = 0;
         }
-        ready = base;
+        else {
+          const unsigned base = ready - 16;
+          for (unsigned i = 0; i < 16; i++) {
+            uint64_t r = 0;
+            for (unsigned g = 0; g < 4; g++)
+              r += uint64_t((data[16 * g + i] >> base) & 0xffffu) << (16 * g);
+            a[i] = r;
+          }
+          transpose16x4(a);
+          for (unsigned i = 0; i < 16; i++)
+            plane[base + i] = a[i];
+          ready = base;
+        }
       }
       return plane[k];
     }
   }
 };
 
-// Planes of up to 64 coefficients as words.  A run is located with one
-// count of trailing zeros and written with its group test in one write.
-// The budget only cuts the code short: the budgeted code is the first
-// maxbits bits of the unbounded one, so the last write is clipped to what
-// is left.
+// The code of plane x of up to 64 coefficients, n of them significant
+// before it, in the word pair (lo, hi); returns its length and advances n.
+// The code is the n verbatim bits, then for each new 1 a group test 1, the
+// 0 bits before the 1 and the 1 itself (implied for the last coefficient),
+// then a group test 0 unless all N are significant.  The i-th new 1 (from
+// 1) at position p past the verbatim bits lands on run bit p + i with the
+// next group test right after it, so each 1 is placed without looking at
+// the others.  A plane's code is at most 127 bits.
+template <unsigned N>
+inline uint32_t plane_code(uint64_t x, uint32_t& n, uint64_t& lo, uint64_t& hi)
+{
+  if (n == N) {
+    lo = x;
+    hi = 0;
+    return N;
+  }
+  const uint32_t v = n; // v < N <= 64
+  const uint64_t y = x >> v;
+  const uint64_t verbatim = x & ((uint64_t(1) << v) - 1);
+  if (!y) {
+    lo = verbatim;
+    hi = 0;
+    return v + 1;
+  }
+  uint64_t rlo = 1, rhi = 0; // the first group test
+  unsigned i = 0, q = 0;
+  for (uint64_t z = y; z; z &= z - 1) {
+    q = trailing_zeros(z) + ++i;
+    const uint64_t b = uint64_t(3) << (q & 63);
+    rlo |= q < 64 ? b : 0;
+    rhi |= q >= 64 ? b : uint64_t(q == 63);
+  }
+  // q is the run bit of the last new 1: for the last coefficient the length
+  // cuts it off, otherwise the group test after it becomes the final 0
+  const unsigned p = q - i;
+  uint32_t len;
+  if (v + p == N - 1) {
+    len = q;
+    n = N;
+  }
+  else {
+    const unsigned t = q + 1; // <= 126
+    rlo &= t < 64 ? ~(uint64_t(1) << (t & 63)) : ~uint64_t(0);
+    rhi &= t >= 64 ? ~(uint64_t(1) << (t & 63)) : ~uint64_t(0);
+    len = q + 2;
+    n = v + p + 1;
+  }
+  lo = verbatim | (rlo << v);
+  hi = (rhi << v) | (v ? rlo >> (64 - v) : 0);
+  return v + len;
+}
+
+// Appends the low n bits (0..128) of the pair (lo, hi).
+inline void put_pair(bit_writer& out, uint64_t lo, uint64_t hi, uint32_t n)
+{
+  if (n <= 64)
+    out.put_bits(lo, n);
+  else {
+    out.put_bits(lo, 64);
+    out.put_bits(hi, n - 64);
+  }
+}
+
+// Planes of up to 64 coefficients as words, each plane's code built in
+// registers and written at once.  The budget only cuts the code short: the
+// budgeted code is the first maxbits bits of the unbounded one, so the last
+// plane's code is clipped to what is left.
 template <typename U, unsigned N>
 inline uint32_t encode_planes(bit_writer& stream, uint32_t maxbits, unsigned kmin, const U* data)
 {
@@ -131,41 +197,16 @@ inline uint32_t encode_planes(bit_writer& stream, uint32_t maxbits, unsigned kmi
   bit_writer out = stream;
   uint32_t budget = maxbits, n = 0;
   for (unsigned k = W; k-- > kmin;) {
-    uint64_t x = planes(k);
-    if (n >= budget) {
-      out.put_bits(x, budget);
+    uint64_t lo, hi;
+    const uint32_t len = plane_code<N>(planes(k), n, lo, hi);
+    if (len >= budget) {
+      put_pair(out, lo, hi, budget);
       budget = 0;
-      goto done;
+      break;
     }
-    out.put_bits(x, n);
-    budget -= n;
-    x = n < 64 ? x >> n : 0;
-    while (n < N) {
-      if (!x) {
-        if (!budget)
-          goto done;
-        out.put_bit(0);
-        budget--;
-        break;
-      }
-      unsigned t = trailing_zeros(x); // run bits 0 before the next 1
-      // group test 1, t zeros and the 1, which is implied for the last
-      // coefficient
-      const bool last = n + t >= N - 1;
-      const uint32_t len = last ? t + 1 : t + 2;
-      const uint64_t code = last ? 1 : 1 + (uint64_t(1) << (t + 1));
-      if (len >= budget) {
-        out.put_bits(code, budget);
-        budget = 0;
-        goto done;
-      }
-      out.put_bits(code, len);
-      budget -= len;
-      x = t + 1 < 64 ? x >> (t + 1) : 0;
-      n = last ? N : n + t + 1;
-    }
+    put_pair(out, lo, hi, len);
+    budget -= len;
   }
-done:
   stream.take(out);
   return maxbits - budget;
 }
@@ -226,11 +267,9 @@ inline uint32_t encode_ints(bit_writer& out, uint32_t maxbits, uint32_t maxprec,
 template <typename U, unsigned N>
 struct plane_writer {
   static constexpr unsigned W = word_traits<U>::width;
-  static constexpr unsigned B = plane_chunk<N>::size;
-  using V = typename plane_chunk<N>::row;
   U* data;
   unsigned low = W; // planes low..W-1 are in plane[]
-  uint64_t plane[B ? W : 1];
+  uint64_t plane[transposed<N> ? W : 1];
 
   explicit plane_writer(U* d) : data(d) {}
 
@@ -239,7 +278,7 @@ struct plane_writer {
   // n: the coefficients significant after plane k, a bound on its 1 bits.
   void operator()(unsigned k, uint64_t x, unsigned n)
   {
-    if constexpr (B == 0) {
+    if constexpr (!transposed<N>) {
       (void)n;
       deposit_plane(data, 0, x, k);
     }
@@ -253,25 +292,38 @@ struct plane_writer {
   // Few 1 bits are cheaper to add one by one than to transpose.
   void finish()
   {
-    if constexpr (B != 0) {
+    if constexpr (transposed<N>) {
       if (ones <= N) {
         for (unsigned k = low; k < W; k++)
           deposit_plane(data, 0, plane[k], k);
         return;
       }
-      for (unsigned base = W; base > low;) {
-        base -= B;
-        for (unsigned k = base; k < low; k++)
+      uint64_t a[16];
+      if constexpr (N == 16) {
+        for (unsigned k = 0; k < low; k++)
           plane[k] = 0;
-        V a[N / B][B];
-        for (unsigned g = 0; g < N / B; g++)
-          for (unsigned i = 0; i < B; i++)
-            a[g][i] = V(plane[base + i] >> (g * B));
-        for (unsigned g = 0; g < N / B; g++)
-          transpose_bits(a[g]);
-        for (unsigned g = 0; g < N / B; g++)
-          for (unsigned i = 0; i < B; i++)
-            data[g * B + i] += U(U(a[g][i]) << base);
+        for (unsigned i = 0; i < 16; i++) {
+          uint64_t r = 0;
+          for (unsigned c = 0; c < W / 16; c++)
+            r += plane[16 * c + i] << (16 * c);
+          a[i] = r;
+        }
+        transpose16x4(a);
+        for (unsigned i = 0; i < 16; i++)
+          data[i] = U(a[i]);
+      }
+      else {
+        for (unsigned base = W; base > low;) {
+          base -= 16;
+          for (unsigned k = base; k < low; k++)
+            plane[k] = 0;
+          for (unsigned i = 0; i < 16; i++)
+            a[i] = plane[base + i];
+          transpose16x4(a);
+          for (unsigned g = 0; g < 4; g++)
+            for (unsigned i = 0; i < 16; i++)
+              data[16 * g + i] += U(U((a[i] >> (16 * g)) & 0xffffu) << base);
+        }
       }
     }
   }
