@@ -64,6 +64,8 @@ template <typename T> void check_accuracy(const kvr_field& in, const kvr_field& 
   for (size_t i = 0; i < n; i++) {
     const double a = double(element<T>(in, i));
     const double b = double(element<T>(out, i));
+    if (!(std::fabs(a - b) <= tol))
+      std::fprintf(stderr, "value %zu: %.17g decoded as %.17g, tolerance %.17g\n", i, a, b, tol);
     FUZZ_CHECK(std::fabs(a - b) <= tol);
   }
 }
@@ -91,7 +93,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
   kvr_stream* s = kvr_stream_open(nullptr);
   FUZZ_CHECK(s);
-  double tolerance = 0;
+  double tolerance;
   bool fixed_rate = false;
   switch ((m & 15) % modes) {
     case rate:
@@ -102,7 +104,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
       kvr_stream_set_precision(s, in.byte());
       break;
     case accuracy:
-      tolerance = kvr_stream_set_accuracy(s, std::ldexp(1.0 + in.byte() / 256.0, int(in.bits(2) % 1200) - 1100));
+      kvr_stream_set_accuracy(s, std::ldexp(1.0 + in.byte() / 256.0, int(in.bits(2) % 1200) - 1100));
       break;
     case reversible:
       kvr_stream_set_reversible(s);
@@ -112,8 +114,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
       // of a lossy or reversible block.
       const uint32_t minbits = uint32_t(in.bits(2));
       const uint32_t maxbits = 19 + uint32_t(in.bits(2));
-      const uint32_t maxprec = in.byte() % 64 + 1;
-      const int32_t minexp = int32_t(in.bits(2) % 2400) - 1200;
+      const uint8_t p = in.byte();
+      const uint32_t maxprec = p % 64 + 1;
+      // Mostly exponents near the values', now and then any at all.
+      const int32_t minexp = p & 0x80 ? int32_t(uint32_t(in.bits(4))) : int32_t(in.bits(2) % 2400) - 1200;
       if (!kvr_stream_set_params(s, minbits < maxbits ? minbits : maxbits, maxbits, maxprec, minexp)) {
         kvr_stream_close(s);
         return 0;
@@ -148,6 +152,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
       FUZZ_CHECK(std::memcmp(values.data, decoded.data, values.size) == 0);
       break;
     case kvr_mode_fixed_accuracy: {
+      // Custom limits can classify as fixed accuracy too.
+      tolerance = kvr_stream_accuracy(s);
       // The tolerance holds where the block's integers can carry it: for
       // tolerances above what the value type resolves at the largest
       // magnitude of the data.
