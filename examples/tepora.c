@@ -18,6 +18,8 @@
 
 #include "tepora_options.h"
 
+int tepora_main(int argc, char* argv[]);
+
 typedef struct {
   size_t nx, ny;  /* grid points */
   int nt;         /* time steps; 0: run to time 1 */
@@ -227,7 +229,9 @@ static double error_plain(const double* u, const constants* c, double t)
   return rms(s, c);
 }
 
-int main(int argc, char* argv[])
+/* The program; main (tepora_main.cpp) reports allocation failures of the
+   compressed arrays. */
+int tepora_main(int argc, char* argv[])
 {
   tepora_options o;
   constants* c;

@@ -8,7 +8,14 @@
  * order, iterators in block order), headers as kvr_header handles.
  *
  * Contract: the interface checks no handle, index or record; only the
- * destructors accept NULL.  Exceptions of the compressed arrays
+ * destructors accept NULL.  Indices must lie inside the array's extents
+ * (an index beyond one extent may name an element of another block).  Two
+ * cases are safe all the same: an array without a compressed buffer
+ * (ctor_default before set_rate and resize, or an extent of 0) reads as 0,
+ * and the end record of an iterator or pointer names a position in the
+ * padding of the last block or beyond every block; reads there give an
+ * unspecified value and writes are lost when the line is written back.
+ * Neither touches memory outside the array.  Exceptions of the compressed arrays
  * (kvr::exception, std::bad_alloc) pass through unchanged, except in
  * header.ctor_buffer, which returns NULL on any failure.  The caller owns
  * every handle a constructor returns and releases it with the matching

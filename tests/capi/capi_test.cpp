@@ -98,6 +98,26 @@ TEST(ArrayGroup, RefusedResizeKeepsTheArray)
   EXPECT_EQ(api2.get(u.a, 5, 5), 1.0);
 }
 
+TEST(ArrayGroup, AccessWithoutBufferOrAtTheEndStaysInside)
+{
+  // No rate and no extents yet: reads give 0, writes go nowhere.
+  Array2 u(api2.ctor_default());
+  api2.set(u.a, 0, 0, 5.0);
+  EXPECT_EQ(api2.get(u.a, 1, 1), 0.0);
+  api2.flush_cache(u.a);
+  // The end record of arrays whose last extent is and is not a multiple of 4.
+  for (size_t ny : {8u, 6u}) {
+    Array2 v(api2.ctor(6, ny, 16, nullptr, 0));
+    api2.set(v.a, 5, ny - 1, 2.0);
+    kvr_array2d_iterator e = api2.end(v.a);
+    api2.iterator.set(e, 7.0);
+    (void)api2.iterator.get(e);
+    api2.flush_cache(v.a);
+    EXPECT_EQ(api2.get(v.a, 0, ny - 1), 0.0);
+    EXPECT_NEAR(api2.get(v.a, 5, ny - 1), 2.0, 1e-3);
+  }
+}
+
 TEST(ArrayGroup, DefaultConstructedArrayIsUnconfigured)
 {
   Array2 u(api2.ctor_default());
@@ -270,6 +290,34 @@ TEST(HeaderGroup, BuildsTypedHeadersAndRefusesMalformedBytes)
   std::memcpy(bad, bytes, 12);
   bad[4] = static_cast<unsigned char>((bad[4] & ~3u) | 0u);
   EXPECT_EQ(hg.ctor_buffer(bad, 12), nullptr);
+  // Well-formed stream headers that no array can have: other modes, a long
+  // mode word, and a NULL pointer with a byte count of 0.
+  auto stream_header = [](void (*mode)(kvr_stream*), unsigned char* out) {
+    uint64_t words[3] = {0, 0, 0};
+    bit_stream* bs = stream_open(words, sizeof words);
+    kvr_stream* s = kvr_stream_open(bs);
+    mode(s);
+    kvr_field* f = kvr_field_2d(nullptr, kvr_type_double, 9, 8);
+    size_t bits = kvr_write_header(s, f, KVR_HEADER_FULL);
+    stream_flush(bs);
+    std::memcpy(out, words, 12);
+    kvr_field_free(f);
+    kvr_stream_close(s);
+    stream_close(bs);
+    return bits;
+  };
+  void (*modes[])(kvr_stream*) = {
+    [](kvr_stream* s) { kvr_stream_set_precision(s, 20); },
+    [](kvr_stream* s) { kvr_stream_set_accuracy(s, 0.5); },
+    [](kvr_stream* s) { kvr_stream_set_reversible(s); },
+    [](kvr_stream* s) { kvr_stream_set_params(s, 1, 100, 32, -20); },  // long mode word
+  };
+  for (auto mode : modes) {
+    unsigned char h12[12];
+    stream_header(mode, h12);
+    EXPECT_EQ(hg.ctor_buffer(h12, 12), nullptr);
+  }
+  EXPECT_EQ(hg.ctor_buffer(nullptr, 0), nullptr);
   // A header without an extent cannot be made.
   kvr_array3f empty = kvr_array_api.array3f.ctor_default();
   EXPECT_THROW(hg.ctor(empty), kvr::exception);
