@@ -246,11 +246,17 @@ template <class A, unsigned N, class H, class R, class P, class I> struct ops {
     static C prev(C p, ptrdiff_t d) { return record<C>(proxy<X>(p).prev(d)); }
     static C inc(C p) { return record<C>(proxy<X>(p).inc()); }
     static C dec(C p) { return record<C>(proxy<X>(p).dec()); }
+    // The wrappers for every axis are defined for every dimensionality and
+    // only the present axes are put in the table; an absent axis reads 0
+    // rather than indexing past x (which Clang rejects at compile time).
     template <unsigned D> static size_t index(C p)
     {
       size_t x[N];
       load(p, x);
-      return x[D];
+      if constexpr (D < N)
+        return x[D];
+      else
+        return 0;
     }
   };
   using pointer = moves<P, Ptr>;

@@ -103,11 +103,19 @@ size_t kvr_stream_maximum_size(const kvr_stream* s, const kvr_field* field)
   // Header bits of one block, lossy and reversible.
   static const uint32_t lossy[] = {0, 0, 9, 12};
   static const uint32_t reversible[] = {5, 6, 15, 19};
-  const uint32_t header = s->min_exp < KVR_MIN_EXP ? reversible[type - 1] : lossy[type - 1];
+  const bool rev = s->min_exp < KVR_MIN_EXP;
+  const uint32_t header = rev ? reversible[type - 1] : lossy[type - 1];
   const uint64_t values = uint64_t(1) << (2 * d);
-  const uint64_t prec = s->max_prec < kvr_field_precision(field) ? s->max_prec : kvr_field_precision(field);
+  // A reversible block carries its own precision field, which the decoder
+  // follows whatever max_prec says: a block of foreign bytes may hold every
+  // plane of the type.
+  const uint32_t type_prec = kvr_field_precision(field);
+  const uint64_t prec = !rev && s->max_prec < type_prec ? s->max_prec : type_prec;
   uint64_t bits = header + (values - 1) + prec * values;
-  if (bits > s->max_bits)
+  // max_bits caps a block only when it leaves room for the block's header:
+  // below that, the codec's budget (max_bits less the header) wraps around
+  // and no longer limits the code.
+  if (bits > s->max_bits && s->max_bits >= header)
     bits = s->max_bits;
   if (bits < s->min_bits)
     bits = s->min_bits;

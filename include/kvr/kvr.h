@@ -337,8 +337,9 @@ KVR_API uint64_t kvr_stream_mode(const kvr_stream* stream);
    max_prec > 64). */
 KVR_API kvr_mode kvr_stream_set_mode(kvr_stream* stream, uint64_t mode);
 /* kvr_stream_maximum_size: bytes that bound the compressed stream of
-   `field` under the stream's limits, a header included; 0 for a field
-   without dimensions or with a type outside 1..4. */
+   `field` under the stream's limits, a header included, also when the
+   blocks decoded are arbitrary bytes; 0 for a field without dimensions or
+   with a type outside 1..4. */
 KVR_API size_t kvr_stream_maximum_size(const kvr_stream* stream, const kvr_field* field);
 
 /* ------------------------------------------------------------------ */
@@ -400,8 +401,9 @@ KVR_API void kvr_demote_int32_to_uint16(uint16_t* oblock, const int32_t* iblock,
  *
  * The codec has no failure path and checks nothing: the caller positions
  * the bit stream before the call and flushes (encoding) or aligns
- * (decoding) it afterwards, gives it room for max(min_bits, max_bits) bits,
- * keeps the limits valid and passes strides under which every addressed
+ * (decoding) it afterwards, gives it room for max(min_bits, max_bits) bits
+ * (when max_bits is below the block's header, the budget wraps and only the
+ * per-block bound of kvr_stream_maximum_size holds), keeps the limits valid and passes strides under which every addressed
  * element exists.  The stream record is never written.
  */
 /* int32 blocks */

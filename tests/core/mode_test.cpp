@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "core/stream_fixture.hpp"
 
 namespace {
@@ -127,6 +129,14 @@ TEST_F(Mode, MaximumSize)
     {{1, 16658, 10, -1074}, kvr_type_int64, {4, 0, 0, 0}, (3 + 40 + 148 + 63) / 64 * 8},
     // min_bits raises short blocks.
     {{1000, 2000, 1, -1074}, kvr_type_float, {4, 0, 0, 0}, (1000 + 148 + 63) / 64 * 8},
+    // A reversible block's own precision field decides its planes, so
+    // max_prec does not shorten it: 19 + 15 + 64 * 16 bits.
+    {{1, 16658, 10, -1075}, kvr_type_double, {4, 4, 0, 0}, (1058 + 148 + 63) / 64 * 8},
+    // max_bits below the block header does not limit the code (the budget
+    // wraps): 9 + 3 + 32 * 4 bits; at the header it does.
+    {{1, 5, 64, -1074}, kvr_type_float, {4, 0, 0, 0}, (140 + 148 + 63) / 64 * 8},
+    {{1, 9, 64, -1074}, kvr_type_float, {4, 0, 0, 0}, (9 + 148 + 63) / 64 * 8},
+    {{1, 4, 64, -1075}, kvr_type_int32, {4, 0, 0, 0}, (5 + 3 + 128 + 148 + 63) / 64 * 8},
   };
   for (auto c : cases) {
     set(c.l);
@@ -141,6 +151,36 @@ TEST_F(Mode, MaximumSize)
   f->type = 5;
   EXPECT_EQ(kvr_stream_maximum_size(s, f), 0u);
   kvr_field_free(f);
+}
+
+// The maximum size bounds the stream of any bytes decoded under any limits
+// a header can carry: blocks of all-ones bits, which take the longest codes,
+// stay inside a buffer of exactly that size.
+TEST_F(Mode, MaximumSizeBoundsForeignBlocks)
+{
+  const struct { Limits l; kvr_type type; } cases[] = {
+    {{1, 16658, 10, -1075}, kvr_type_double},
+    {{1, 16658, 1, -16495}, kvr_type_float},
+    {{1, 30, 64, -1075}, kvr_type_int64},
+    {{1, 5, 64, -1074}, kvr_type_float},
+    {{1, 11, 40, -1074}, kvr_type_double},
+    {{1, 17, 64, -1075}, kvr_type_double},
+  };
+  for (auto c : cases)
+    for (uint32_t d = 1; d <= 4; d++) {
+      set(c.l);
+      kvr_field* f = kvr_field_4d(nullptr, c.type, 5, d > 1 ? 5 : 0, d > 2 ? 5 : 0, d > 3 ? 5 : 0);
+      const size_t bytes = kvr_stream_maximum_size(s, f);
+      std::vector<uint64_t> words(bytes / 8 + 64, ~uint64_t(0));
+      std::vector<uint64_t> values(kvr_field_size(f, nullptr));
+      kvr_field_set_pointer(f, values.data());
+      bit_stream* bs = stream_open(words.data(), words.size() * 8);
+      kvr_stream_set_bit_stream(s, bs);
+      EXPECT_LE(kvr_decompress(s, f), bytes) << c.type << " d=" << d << " max_prec=" << c.l.max_prec;
+      kvr_stream_set_bit_stream(s, nullptr);
+      stream_close(bs);
+      kvr_field_free(f);
+    }
 }
 
 } // namespace

@@ -1,0 +1,175 @@
+// Arbitrary values, type, dimensionality, extents, layout and mode,
+// compressed into a guarded buffer of kvr_stream_maximum_size bytes and
+// decompressed into a guarded field.  The promises: the stream fits the
+// maximum size and is read back to exactly where it was written; a fixed
+// rate gives exactly blocks * bits per block; reversible coding is
+// bit-exact, NaN payloads and signed zeros included; fixed accuracy keeps
+// every finite value within its tolerance.
+#include <kvr/kvr.h>
+
+#include <cmath>
+#include <vector>
+
+#include "field.hpp"
+
+namespace {
+
+constexpr size_t max_elements = size_t(1) << 12;
+
+enum mode : unsigned { rate, precision, accuracy, reversible, custom, modes };
+
+template <typename T> T load(const unsigned char* p)
+{
+  T v;
+  std::memcpy(&v, p, sizeof v);
+  return v;
+}
+
+// The largest binary exponent among the values (frexp convention), or
+// INT_MIN when all are zero; false when a value is not finite.
+template <typename T> bool finite_exponent(const unsigned char* p, size_t n, int& e)
+{
+  e = -100000;
+  for (size_t i = 0; i < n; i++) {
+    const T v = load<T>(p + i * sizeof(T));
+    if (!std::isfinite(v))
+      return false;
+    if (v != 0) {
+      int x;
+      std::frexp(double(v), &x);
+      e = x > e ? x : e;
+    }
+  }
+  return true;
+}
+
+// Value i of the field in element order (x fastest), read through the
+// field's own strides.
+template <typename T> T element(const kvr_field& f, size_t i)
+{
+  const size_t n[4] = {f.nx, f.ny, f.nz, f.nw};
+  ptrdiff_t s[4];
+  kvr_field_stride(&f, s);
+  const uint32_t dims = kvr_field_dimensionality(&f);
+  ptrdiff_t off = 0;
+  for (uint32_t d = 0; d < dims; d++) {
+    off += ptrdiff_t(i % n[d]) * s[d];
+    i /= n[d];
+  }
+  return static_cast<const T*>(f.data)[off];
+}
+
+template <typename T> void check_accuracy(const kvr_field& in, const kvr_field& out, size_t n, double tol)
+{
+  for (size_t i = 0; i < n; i++) {
+    const double a = double(element<T>(in, i));
+    const double b = double(element<T>(out, i));
+    if (!(std::fabs(a - b) <= tol))
+      std::fprintf(stderr, "value %zu: %.17g decoded as %.17g, tolerance %.17g\n", i, a, b, tol);
+    FUZZ_CHECK(std::fabs(a - b) <= tol);
+  }
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+  fuzz::input in(data, size);
+  const kvr_type type = in.byte() % 4 + 1;
+  const uint32_t dims = in.byte() % 4 + 1;
+  const uint8_t m = in.byte();
+  const unsigned how = m >> 4;
+  size_t n[4] = {0, 0, 0, 0};
+  size_t elements = 1;
+  size_t blocks = 1;
+  for (uint32_t d = 0; d < dims; d++) {
+    n[d] = size_t(in.byte() % (dims == 1 ? 255 : dims == 2 ? 40 : 12)) + 1;
+    elements *= n[d];
+    blocks *= (n[d] + 3) / 4;
+  }
+  if (elements > max_elements)
+    return 0;
+  const size_t tsize = kvr_type_size(type);
+
+  kvr_stream* s = kvr_stream_open(nullptr);
+  FUZZ_CHECK(s);
+  double tolerance;
+  bool fixed_rate = false;
+  switch ((m & 15) % modes) {
+    case rate:
+      kvr_stream_set_rate(s, double(in.bits(2)) / 256.0, type, dims, in.byte() & 1);
+      fixed_rate = true;
+      break;
+    case precision:
+      kvr_stream_set_precision(s, in.byte());
+      break;
+    case accuracy:
+      kvr_stream_set_accuracy(s, std::ldexp(1.0 + in.byte() / 256.0, int(in.bits(2) % 1200) - 1100));
+      break;
+    case reversible:
+      kvr_stream_set_reversible(s);
+      break;
+    case custom: {
+      // Any limits the block codec accepts: max_bits at least the header
+      // of a lossy or reversible block.
+      const uint32_t minbits = uint32_t(in.bits(2));
+      const uint32_t maxbits = 19 + uint32_t(in.bits(2));
+      const uint8_t p = in.byte();
+      const uint32_t maxprec = p % 64 + 1;
+      // Mostly exponents near the values', now and then any at all.
+      const int32_t minexp = p & 0x80 ? int32_t(uint32_t(in.bits(4))) : int32_t(in.bits(2) % 2400) - 1200;
+      if (!kvr_stream_set_params(s, minbits < maxbits ? minbits : maxbits, maxbits, maxprec, minexp)) {
+        kvr_stream_close(s);
+        return 0;
+      }
+      break;
+    }
+  }
+
+  fuzz::guarded values(elements * tsize);
+  values.fill(in.rest(), in.rest_size());
+  kvr_field f = fuzz::make_field(type, dims, n, how, values);
+
+  const size_t max_size = kvr_stream_maximum_size(s, &f);
+  fuzz::guarded buf(max_size);
+  bit_stream* bs = stream_open(buf.data, buf.size);
+  kvr_stream_set_bit_stream(s, bs);
+  const size_t written = kvr_compress(s, &f);
+  FUZZ_CHECK(written <= max_size);
+  // Every block of a fixed rate takes exactly its bits (integers at rate 0
+  // take none, which is not fixed-rate mode but the same promise).
+  if (fixed_rate)
+    FUZZ_CHECK(written == (blocks * s->min_bits + 63) / 64 * 8);
+
+  fuzz::guarded decoded(elements * tsize);
+  decoded.fill(nullptr, 0);
+  kvr_field g = fuzz::make_field(type, dims, n, how, decoded);
+  kvr_stream_rewind(s);
+  FUZZ_CHECK(kvr_decompress(s, &g) == written);
+
+  switch (kvr_stream_compression_mode(s)) {
+    case kvr_mode_reversible:
+      FUZZ_CHECK(std::memcmp(values.data, decoded.data, values.size) == 0);
+      break;
+    case kvr_mode_fixed_accuracy: {
+      // Custom limits can classify as fixed accuracy too.
+      tolerance = kvr_stream_accuracy(s);
+      // The tolerance holds where the block's integers can carry it: for
+      // tolerances above what the value type resolves at the largest
+      // magnitude of the data.
+      int e;
+      if (type == kvr_type_float && finite_exponent<float>(values.data, elements, e) &&
+          tolerance >= std::ldexp(1.0, e - 20))
+        check_accuracy<float>(f, g, elements, tolerance);
+      if (type == kvr_type_double && finite_exponent<double>(values.data, elements, e) &&
+          tolerance >= std::ldexp(1.0, e - 50))
+        check_accuracy<double>(f, g, elements, tolerance);
+      break;
+    }
+    default:
+      break;
+  }
+  kvr_stream_close(s);
+  stream_close(bs);
+  return 0;
+}
