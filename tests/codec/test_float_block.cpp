@@ -488,3 +488,89 @@ TEST(FloatLimits, PrecisionBeyondThirtyTwoBits)
 }
 
 } // namespace
+
+namespace {
+
+// The lossy block as coded with the saturating conversion for every value,
+// the form the in-range shortcut must agree with.
+template <typename T, unsigned D>
+std::string saturating_reference(ct::limits l, const std::vector<T>& v)
+{
+  namespace kc = kvr_codec;
+  using tr = kc::float_traits<T>;
+  using U = typename tr::U;
+  constexpr unsigned N = ct::block_values<D>;
+  constexpr uint32_t H = 1 + tr::exp_bits;
+  ct::stream s(600, l);
+  bit_writer out(&s.bs);
+  T m = kc::max_magnitude<T, N>(v.data());
+  int e = m > 0 ? std::max(kc::block_exponent(m), tr::lossy_emin) : 0;
+  uint32_t prec = m > 0 ? kc::lossy_precision<D>(e, l.min_exp, l.max_prec) : 0;
+  uint32_t bits;
+  if (l.max_bits < H || !prec) {
+    bits = kc::empty_bits(l.min_bits, l.max_bits);
+    out.pad(bits);
+  }
+  else {
+    out.put_bits(1 + 2 * uint64_t(e + tr::bias), H);
+    U block[N], coded[N];
+    const int k = tr::int_bits - e;
+    for (unsigned i = 0; i < N; i++)
+      block[i] = k <= tr::max_pow
+                   ? kc::to_int<T>(v[i] * kc::power_of_two<T>(k))
+                   : kc::to_int<T>(v[i] * tr::split_factor * kc::power_of_two<T>(k - tr::split));
+    kc::forward_lifting_block<U, D>(block);
+    kc::reorder<U, D>(block, coded);
+    bits = H + kc::encode_ints<U, N>(out, l.max_bits - H, prec, coded);
+    if (bits < l.min_bits) {
+      out.pad(l.min_bits - bits);
+      bits = l.min_bits;
+    }
+  }
+  out.store(&s.bs);
+  s.flush();
+  return s.bits(0, bits);
+}
+
+// Blocks whose largest magnitude sits on either side of a power of two
+// (scaled values right below 2^P), tiny and subnormal blocks, and the
+// assorted random blocks, under free and fixed-rate limits.
+template <typename T, unsigned D>
+void check_against_saturating(std::mt19937_64& rng)
+{
+  constexpr unsigned N = ct::block_values<D>;
+  using tr = kvr_codec::float_traits<T>;
+  for (int trial = 0; trial < 400; trial++) {
+    std::vector<T> v = ct::random_block<T>(rng, N, unsigned(rng() % 4));
+    const unsigned i = unsigned(rng() % N);
+    switch (trial % 4) {
+    case 0: v[i] = std::nextafter(T(std::ldexp(1.0, int(rng() % 200) - 100)), T(0)); break;
+    case 1: v[i] = -T(std::ldexp(1.0, int(rng() % 200) - 100)); break;
+    case 2:
+      for (T& x : v)
+        x = T(x * std::ldexp(T(1), tr::emin - int(rng() % 40)));
+      break;
+    default: break;
+    }
+    const uint32_t rate = 16 + uint32_t(rng() % (64 * N));
+    const ct::limits fixed{rate, rate, uint32_t(1 + rng() % 64), -1074};
+    for (const ct::limits& l : {lossy, fixed})
+      ASSERT_EQ((encoded<T, D>(l, v)), (saturating_reference<T, D>(l, v)))
+        << "trial " << trial << " D " << D << " bytes " << sizeof(T);
+  }
+}
+
+} // namespace
+
+TEST(FloatLossy, InRangeConversionMatchesTheSaturatingOne)
+{
+  std::mt19937_64 rng(11);
+  check_against_saturating<float, 1>(rng);
+  check_against_saturating<float, 2>(rng);
+  check_against_saturating<float, 3>(rng);
+  check_against_saturating<float, 4>(rng);
+  check_against_saturating<double, 1>(rng);
+  check_against_saturating<double, 2>(rng);
+  check_against_saturating<double, 3>(rng);
+  check_against_saturating<double, 4>(rng);
+}
