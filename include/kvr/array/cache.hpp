@@ -132,10 +132,7 @@ public:
         tags[li] = old | 1u;
       return line;
     }
-    tags[li] = (t << 1) | (write ? 1u : 0u);
-    if (old & 1u)
-      store->encode(size_t(uint32_t((old >> 1) - 1)), line);
-    store->decode(b, line);
+    miss(b, li, old, write);
     return line;
   }
 
@@ -196,6 +193,19 @@ public:
   }
 
 protected:
+  // Out of line, so that a hit saves no registers.
+#if defined(__GNUC__)
+  __attribute__((noinline, cold))
+#endif
+  void miss(size_t b, uint32_t li, uint32_t old, bool write)
+  {
+    S* line = lines + size_t(li) * values;
+    tags[li] = (uint32_t(b + 1) << 1) | (write ? 1u : 0u);
+    if (old & 1u)
+      store->encode(size_t(uint32_t((old >> 1) - 1)), line);
+    store->decode(b, line);
+  }
+
   void release()
   {
     std::free(tags);
