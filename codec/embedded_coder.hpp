@@ -279,8 +279,10 @@ struct plane_writer {
   void operator()(unsigned k, uint64_t x, unsigned n)
   {
     if constexpr (!transposed<N>) {
+      // 4 coefficients: every bit added, with no branch on the bits
       (void)n;
-      deposit_plane(data, 0, x, k);
+      for (unsigned i = 0; i < N; i++)
+        data[i] += U(U((x >> i) & 1u) << k);
     }
     else {
       plane[k] = x;
