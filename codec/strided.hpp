@@ -30,18 +30,36 @@ inline ptrdiff_t array_offset(unsigned i, const ptrdiff_t* s)
   return off;
 }
 
+// Whole blocks row by row: one offset per row of 4 values along x, whose
+// values follow at multiples of the x stride.
 template <typename T, unsigned D>
 inline void gather(T* block, const T* p, const ptrdiff_t* s)
 {
-  for (unsigned i = 0; i < block_shape<D>::size; i++)
-    block[i] = p[array_offset<D>(i, s)];
+  constexpr unsigned rows = block_shape<D>::size / 4;
+  const ptrdiff_t sx = s[0];
+  for (unsigned r = 0; r < rows; r++) {
+    const T* q = p + array_offset<D>(4 * r, s);
+    T* b = block + 4 * r;
+    b[0] = q[0];
+    b[1] = q[sx];
+    b[2] = q[2 * sx];
+    b[3] = q[3 * sx];
+  }
 }
 
 template <typename T, unsigned D>
 inline void scatter(T* p, const T* block, const ptrdiff_t* s)
 {
-  for (unsigned i = 0; i < block_shape<D>::size; i++)
-    p[array_offset<D>(i, s)] = block[i];
+  constexpr unsigned rows = block_shape<D>::size / 4;
+  const ptrdiff_t sx = s[0];
+  for (unsigned r = 0; r < rows; r++) {
+    T* q = p + array_offset<D>(4 * r, s);
+    const T* b = block + 4 * r;
+    q[0] = b[0];
+    q[sx] = b[1];
+    q[2 * sx] = b[2];
+    q[3 * sx] = b[3];
+  }
 }
 
 // Whether block coordinate i lies in the valid sub-block of extents n,
