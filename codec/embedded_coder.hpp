@@ -196,16 +196,36 @@ inline uint32_t encode_planes(bit_writer& stream, uint32_t maxbits, unsigned kmi
   plane_reader<U, N> planes(data);
   bit_writer out = stream;
   uint32_t budget = maxbits, n = 0;
-  for (unsigned k = W; k-- > kmin;) {
+  unsigned k = W;
+  while (k > kmin && n < N) {
     uint64_t lo, hi;
-    const uint32_t len = plane_code<N>(planes(k), n, lo, hi);
+    const uint32_t len = plane_code<N>(planes(--k), n, lo, hi);
     if (len >= budget) {
       put_pair(out, lo, hi, budget);
       budget = 0;
+      k = kmin;
       break;
     }
     put_pair(out, lo, hi, len);
     budget -= len;
+  }
+  // All coefficients significant: the rest is the planes as they are, as
+  // many to a word as fit.
+  constexpr unsigned P = 64 / N;
+  while (k > kmin) {
+    const unsigned c = k - kmin < P ? k - kmin : P;
+    uint64_t word = 0;
+    for (unsigned j = 0; j < c; j++)
+      word += planes(k - 1 - j) << (N * j % 64);
+    const uint32_t len = c * N;
+    if (len >= budget) {
+      out.put_bits(word, budget);
+      budget = 0;
+      break;
+    }
+    out.put_bits(word, len);
+    budget -= len;
+    k -= c;
   }
   stream.take(out);
   return maxbits - budget;
