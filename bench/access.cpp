@@ -5,6 +5,7 @@
 // accesses).
 //
 //   kvr_bench_access [--runs N]
+#include "bench_util.hpp"
 #include <kvr/array_api.h>
 
 #include <algorithm>
@@ -18,17 +19,6 @@
 
 namespace {
 
-double median_seconds(const std::function<void()>& work, int runs)
-{
-  std::vector<double> t;
-  for (int r = 0; r < runs; r++) {
-    auto start = std::chrono::steady_clock::now();
-    work();
-    t.push_back(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
-  }
-  std::sort(t.begin(), t.end());
-  return t[t.size() / 2];
-}
 
 volatile double sink;
 
@@ -37,14 +27,8 @@ volatile double sink;
 int main(int argc, char** argv)
 {
   int runs = 5;
-  for (int i = 1; i < argc; i++) {
-    if (!std::strcmp(argv[i], "--runs") && i + 1 < argc)
-      runs = std::max(1, std::atoi(argv[++i]));
-    else {
-      std::fprintf(stderr, "usage: kvr_bench_access [--runs N]\n");
-      return 1;
-    }
-  }
+  if (!bench_options(argc, argv, "kvr_bench_access", &runs, nullptr))
+    return 1;
   const kvr_array2d_api* api = &kvr_array_api.array2d;
   const size_t nx = 1024, ny = 1024;
   std::vector<double> data(nx * ny);

@@ -9,6 +9,7 @@
 // EGM96 geoid (proj's egm96_15.gtx, 721 x 1440 float32) when present.
 // Each kvr row gives its throughput as a multiple of memcpy's and of each
 // peer's, compression and decompression separately.
+#include "bench_util.hpp"
 #include <kvr/kvr.h>
 
 #if KVR_HAVE_ZSTD
@@ -63,17 +64,6 @@ struct Result {
   bool ok;
 };
 
-double median_seconds(const std::function<void()>& work, int runs)
-{
-  std::vector<double> t;
-  for (int r = 0; r < runs; r++) {
-    auto start = std::chrono::steady_clock::now();
-    work();
-    t.push_back(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
-  }
-  std::sort(t.begin(), t.end());
-  return t[t.size() / 2];
-}
 
 double max_error(const Field& f, const std::vector<unsigned char>& out)
 {
@@ -317,16 +307,8 @@ int main(int argc, char** argv)
 {
   int runs = 5;
   bool small = false;
-  for (int i = 1; i < argc; i++) {
-    if (!std::strcmp(argv[i], "--runs") && i + 1 < argc)
-      runs = std::max(1, std::atoi(argv[++i]));
-    else if (!std::strcmp(argv[i], "--small"))
-      small = true;
-    else {
-      std::fprintf(stderr, "usage: kvr_bench_peers [--runs N] [--small]\n");
-      return 1;
-    }
-  }
+  if (!bench_options(argc, argv, "kvr_bench_peers", &runs, &small))
+    return 1;
   const double pi = 3.141592653589793;
   std::printf("kvr %s side by side, single thread, median of %d runs; cells: compression/decompression\n",
               kvr_version_string, runs);

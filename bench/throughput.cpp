@@ -6,6 +6,7 @@
 // For each field and mode it prints the uncompressed megabytes per second
 // of compression and decompression (median of N runs), the ratio of each to
 // memcpy's, the compression ratio, and the largest and RMS error.
+#include "bench_util.hpp"
 #include <kvr/kvr.h>
 
 #include <algorithm>
@@ -20,7 +21,6 @@
 
 namespace {
 
-using clock_type = std::chrono::steady_clock;
 
 struct Field {
   std::string name;
@@ -59,17 +59,6 @@ Field make(std::string name, kvr_type type, size_t nx, size_t ny, size_t nz,
   return fd;
 }
 
-double seconds(const std::function<void()>& work, int runs)
-{
-  std::vector<double> t;
-  for (int r = 0; r < runs; r++) {
-    auto start = clock_type::now();
-    work();
-    t.push_back(std::chrono::duration<double>(clock_type::now() - start).count());
-  }
-  std::sort(t.begin(), t.end());
-  return t[t.size() / 2];
-}
 
 } // namespace
 
@@ -77,16 +66,8 @@ int main(int argc, char** argv)
 {
   int runs = 5;
   bool small = false;
-  for (int i = 1; i < argc; i++) {
-    if (!std::strcmp(argv[i], "--runs") && i + 1 < argc)
-      runs = std::max(1, std::atoi(argv[++i]));
-    else if (!std::strcmp(argv[i], "--small"))
-      small = true;
-    else {
-      std::fprintf(stderr, "usage: kvr_bench [--runs N] [--small]\n");
-      return 1;
-    }
-  }
+  if (!bench_options(argc, argv, "kvr_bench", &runs, &small))
+    return 1;
   const size_t n3 = small ? 64 : 256;
   const double pi = 3.141592653589793;
 
@@ -124,7 +105,7 @@ int main(int argc, char** argv)
 
   for (Field& f : fields) {
     std::vector<unsigned char> copy(f.bytes());
-    double tm = seconds([&] { std::memcpy(copy.data(), f.data.data(), f.bytes()); }, runs);
+    double tm = median_seconds([&] { std::memcpy(copy.data(), f.data.data(), f.bytes()); }, runs);
     const double mb = double(f.bytes()) / 1e6;
     std::printf("%-22s %-14s %8s %10.0f %10.0f\n", f.name.c_str(), "memcpy", "1.00", mb / tm, mb / tm);
 
@@ -139,8 +120,8 @@ int main(int argc, char** argv)
       kvr_stream_set_bit_stream(s, bs);
 
       size_t size = 0;
-      double tc = seconds([&] { kvr_stream_rewind(s); size = kvr_compress(s, field); }, runs);
-      double td = seconds([&] { kvr_stream_rewind(s); kvr_decompress(s, out); }, runs);
+      double tc = median_seconds([&] { kvr_stream_rewind(s); size = kvr_compress(s, field); }, runs);
+      double td = median_seconds([&] { kvr_stream_rewind(s); kvr_decompress(s, out); }, runs);
 
       Field result = f;
       result.data = copy;
