@@ -206,6 +206,14 @@ protected:
     store->decode(b, line);
   }
 
+  // Writes every line back, then resizes for a new byte count; when
+  // lines_for refuses the count, the cache keeps its (now empty) lines.
+  void set_capacity(size_t bytes)
+  {
+    flush();
+    resize(lines_for(bytes, store->block_count()));
+  }
+
   void release()
   {
     std::free(tags);
@@ -283,11 +291,7 @@ template <typename S> class LineCache2 : public detail::line_cache<S, 2, BlockSt
 public:
   using base::base;
 
-  void set_capacity(size_t bytes)
-  {
-    this->flush();
-    this->resize(base::lines_for(bytes, this->store->block_count()));
-  }
+  using base::set_capacity;
 };
 
 template <typename S> class LineCache3 : public detail::line_cache<S, 3, BlockStore3<S>> {
@@ -297,11 +301,7 @@ public:
   using base::base;
   using base::get_block;
 
-  void set_capacity(size_t bytes)
-  {
-    this->flush();
-    this->resize(base::lines_for(bytes, this->store->block_count()));
-  }
+  using base::set_capacity;
   void get_block(size_t b, S* p, ptrdiff_t sx, ptrdiff_t sy, ptrdiff_t sz)
   {
     const ptrdiff_t s[3] = {sx, sy, sz};
@@ -323,11 +323,7 @@ public:
   using base::base;
   using base::get_block;
 
-  void set_capacity(size_t bytes)
-  {
-    this->flush();
-    this->resize(base::lines_for(bytes, this->store->block_count()));
-  }
+  using base::set_capacity;
   S get(size_t i, size_t j, size_t k, size_t l)
   {
     const size_t idx[4] = {i, j, k, l};
