@@ -141,33 +141,8 @@ template <class A, unsigned N, class H, class R, class P, class I> struct ops {
     for (unsigned d = 0; d < N; d++)
       *f[d] = e[d];
   }
-  // Every value into p, x fastest, block by block: cached blocks from their
-  // lines, the others decoded straight from the buffer; the cache does not
-  // change.
-  static void get_array(H a, S* p)
-  {
-    A* x = self(a);
-    size_t n[N];
-    extents(x, n);
-    ptrdiff_t s[N];
-    s[0] = 1;
-    for (unsigned d = 1; d < N; d++)
-      s[d] = s[d - 1] * ptrdiff_t(n[d - 1]);
-    const size_t blocks = x->store.block_count();
-    size_t c[N] = {};
-    for (size_t b = 0; b < blocks; b++) {
-      ptrdiff_t o = 0;
-      for (unsigned d = 0; d < N; d++)
-        o += 4 * ptrdiff_t(c[d]) * s[d];
-      x->cache.get_block(b, p + o, s);
-      // Next block coordinates, x fastest.
-      for (unsigned d = 0; d < N; d++) {
-        if (4 * ++c[d] < n[d])
-          break;
-        c[d] = 0;
-      }
-    }
-  }
+  // Every value into p, x fastest; the cache does not change.
+  static void get_array(H a, S* p) { self(a)->get_all(p); }
   static void set_array(H a, const S* p) { self(a)->set_array(p); }
   static S get_flat(H a, size_t index)
   {

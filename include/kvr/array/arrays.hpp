@@ -99,6 +99,20 @@ public:
     }
   }
 
+  // Copies every value into the plain array p, block by block: cached
+  // blocks from their lines, the others decoded straight into p; no line
+  // is filled.  get_array of 1-D arrays and the interface's whole-array
+  // read of the others.
+  void get_all(S* p)
+  {
+    ptrdiff_t s[N];
+    size_t origin_unit[N];
+    strides(s);
+    size_t blocks = store.block_count();
+    for (size_t b = 0; b < blocks; b++)
+      cache.get_block(b, p + origin(b, s, origin_unit), s);
+  }
+
   void deep_copy(const basic_array& a)
   {
     if (this == &a)
@@ -153,17 +167,6 @@ protected:
   basic_array(const basic_array& a) : array(scalar, N), store(), cache(&store, Cache::lines_for(0, 0))
   {
     deep_copy(a);
-  }
-
-  // Copies every value out block by block without filling a line.
-  void get_all(S* p)
-  {
-    ptrdiff_t s[N];
-    size_t origin_unit[N];
-    strides(s);
-    size_t blocks = store.block_count();
-    for (size_t b = 0; b < blocks; b++)
-      cache.get_block(b, p + origin(b, s, origin_unit), s);
   }
 
   void extents(size_t* n) const

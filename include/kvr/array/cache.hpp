@@ -240,34 +240,12 @@ protected:
 
   static void scatter(const S* line, S* p, const ptrdiff_t* s, const size_t* v)
   {
-    size_t e[4] = {1, 1, 1, 1};
-    ptrdiff_t t[4] = {0, 0, 0, 0};
-    for (unsigned d = 0; d < N; d++) {
-      e[d] = v[d];
-      t[d] = s[d];
-    }
-    for (size_t w = 0; w < e[3]; w++)
-      for (size_t z = 0; z < e[2]; z++)
-        for (size_t y = 0; y < e[1]; y++)
-          for (size_t x = 0; x < e[0]; x++)
-            p[ptrdiff_t(x) * t[0] + ptrdiff_t(y) * t[1] + ptrdiff_t(z) * t[2] + ptrdiff_t(w) * t[3]] =
-              line[x + 4 * y + 16 * z + 64 * w];
+    for_each_valid<N>(v, s, [line, p](size_t i, ptrdiff_t o) { p[o] = line[i]; });
   }
 
   static void gather(S* line, const S* p, const ptrdiff_t* s, const size_t* v)
   {
-    size_t e[4] = {1, 1, 1, 1};
-    ptrdiff_t t[4] = {0, 0, 0, 0};
-    for (unsigned d = 0; d < N; d++) {
-      e[d] = v[d];
-      t[d] = s[d];
-    }
-    for (size_t w = 0; w < e[3]; w++)
-      for (size_t z = 0; z < e[2]; z++)
-        for (size_t y = 0; y < e[1]; y++)
-          for (size_t x = 0; x < e[0]; x++)
-            line[x + 4 * y + 16 * z + 64 * w] =
-              p[ptrdiff_t(x) * t[0] + ptrdiff_t(y) * t[1] + ptrdiff_t(z) * t[2] + ptrdiff_t(w) * t[3]];
+    for_each_valid<N>(v, s, [line, p](size_t i, ptrdiff_t o) { line[i] = p[o]; });
   }
 };
 

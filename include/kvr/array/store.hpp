@@ -39,6 +39,25 @@ inline bool block_shape(const size_t* n, const size_t* bc, size_t b, size_t* c, 
   return full;
 }
 
+// Calls f(i, o) for every position of the valid sub-block v (x fastest):
+// i is its index in a block, o its offset in an array of strides s.
+template <unsigned N, class F>
+inline void for_each_valid(const size_t* v, const ptrdiff_t* s, F f)
+{
+  size_t e[4] = {1, 1, 1, 1};
+  ptrdiff_t t[4] = {0, 0, 0, 0};
+  for (unsigned d = 0; d < N; d++) {
+    e[d] = v[d];
+    t[d] = s[d];
+  }
+  for (size_t w = 0; w < e[3]; w++)
+    for (size_t z = 0; z < e[2]; z++)
+      for (size_t y = 0; y < e[1]; y++)
+        for (size_t x = 0; x < e[0]; x++)
+          f(x + 4 * y + 16 * z + 64 * w,
+            ptrdiff_t(x) * t[0] + ptrdiff_t(y) * t[1] + ptrdiff_t(z) * t[2] + ptrdiff_t(w) * t[3]);
+}
+
 // Block counts for the given extents; any zero extent of a 2- to 4-D
 // store empties all of them.  Returns the saturated product.
 template <unsigned N>
@@ -255,17 +274,7 @@ template <typename S, unsigned N, class Store> struct store_ops {
 
   static void zero(S* p, const size_t* v, const ptrdiff_t* s)
   {
-    size_t e[4] = {1, 1, 1, 1};
-    ptrdiff_t t[4] = {0, 0, 0, 0};
-    for (unsigned d = 0; d < N; d++) {
-      e[d] = v[d];
-      t[d] = s[d];
-    }
-    for (size_t w = 0; w < e[3]; w++)
-      for (size_t z = 0; z < e[2]; z++)
-        for (size_t y = 0; y < e[1]; y++)
-          for (size_t x = 0; x < e[0]; x++)
-            p[ptrdiff_t(x) * t[0] + ptrdiff_t(y) * t[1] + ptrdiff_t(z) * t[2] + ptrdiff_t(w) * t[3]] = 0;
+    for_each_valid<N>(v, s, [p](size_t, ptrdiff_t o) { p[o] = 0; });
   }
 
   static size_t required_bytes(const Store& st)
@@ -326,10 +335,8 @@ protected:                                                                      
   }                                                                                            \
   void resize_to(const size_t* e, bool clear)                                                  \
   {                                                                                            \
-    size_t n[N], bc[N];                                                                        \
-    detail::throw_too_large_if(detail::block_counts<N>(e, n, bc));                             \
-    this->release();                                                                           \
     set_extents(e);                                                                            \
+    this->release();                                                                           \
     if (block_count())                                                                         \
       this->allocate(clear);                                                                   \
   }                                                                                            \
