@@ -15,9 +15,30 @@ namespace kvr_codec {
 namespace {
 
 // Low n bits set, n = 0..64.
-inline uint64_t low_mask(uint32_t n)
+constexpr uint64_t low_mask(uint32_t n)
 {
   return n >= 64 ? ~uint64_t(0) : (uint64_t(1) << n) - 1;
+}
+
+inline uint64_t byte_swap(uint64_t x)
+{
+#if defined(__GNUC__)
+  return __builtin_bswap64(x);
+#else
+  x = ((x >> 8) & 0x00ff00ff00ff00ffu) | ((x & 0x00ff00ff00ff00ffu) << 8);
+  x = ((x >> 16) & 0x0000ffff0000ffffu) | ((x & 0x0000ffff0000ffffu) << 16);
+  return (x >> 32) | (x << 32);
+#endif
+}
+
+// Bits 0, 4, 8, ..., 60 of x as bits 0..15.
+inline uint64_t every_fourth_bit(uint64_t x)
+{
+  x &= 0x1111111111111111u;
+  x = (x | (x >> 3)) & 0x0303030303030303u;
+  x = (x | (x >> 6)) & 0x000f000f000f000fu;
+  x = (x | (x >> 12)) & 0x000000ff000000ffu;
+  return (x | (x >> 24)) & 0xffffu;
 }
 
 inline unsigned trailing_zeros(uint64_t x) // x != 0
@@ -28,6 +49,21 @@ inline unsigned trailing_zeros(uint64_t x) // x != 0
   unsigned n = 0;
   while (!(x & 1)) {
     x >>= 1;
+    n++;
+  }
+  return n;
+#endif
+}
+
+// Bits above the highest 1 of x: 63 - its position.
+inline unsigned leading_zeros(uint64_t x) // x != 0
+{
+#if defined(__GNUC__)
+  return unsigned(__builtin_clzll(x));
+#else
+  unsigned n = 0;
+  while (!(x >> 63)) {
+    x <<= 1;
     n++;
   }
   return n;

@@ -283,117 +283,429 @@ inline uint32_t encode_ints(bit_writer& out, uint32_t maxbits, uint32_t maxprec,
 }
 
 // Planes of a decoder, most significant first, turned into coefficients
-// (which start at 0) at the end of the block.
+// (which start at 0) at the end of the block.  Plane k is kept as its
+// N-bit value; planes below the last one decoded are zero.
 template <typename U, unsigned N>
 struct plane_writer {
   static constexpr unsigned W = word_traits<U>::width;
   U* data;
-  unsigned low = W; // planes low..W-1 are in plane[]
-  uint64_t plane[transposed<N> ? W : 1];
+  unsigned low = W;  // planes low .. top - 1 are in plane[], the others 0
+  unsigned top = W;
+  unsigned ones = 0; // a bound on their 1 bits
+  uint64_t plane[W];
 
   explicit plane_writer(U* d) : data(d) {}
 
-  unsigned ones = 0;
+  // The j planes below k are 0; before any other plane.
+  void skip(unsigned k, unsigned j) { top = k - j; }
 
-  // n: the coefficients significant after plane k, a bound on its 1 bits.
+  // Plane k, with n coefficients significant after it (a bound on its 1s).
   void operator()(unsigned k, uint64_t x, unsigned n)
   {
-    if constexpr (!transposed<N>) {
-      // 4 coefficients: every bit added, with no branch on the bits
-      (void)n;
-      for (unsigned i = 0; i < N; i++)
-        data[i] += U(U((x >> i) & 1u) << k);
-    }
-    else {
-      plane[k] = x;
-      low = k;
-      ones += n;
-    }
+    plane[k] = x;
+    low = k;
+    ones += n;
   }
 
-  // Few 1 bits are cheaper to add one by one than to transpose.
+  // j planes k - 1 down to k - j, each of n verbatim bits and a group test
+  // 0: plane k - 1 - i in bits (n + 1) i .. (n + 1) i + n - 1 of w.
+  void stretch(unsigned k, uint64_t w, unsigned n, unsigned j)
+  {
+    const uint64_t mask = low_mask(n);
+    uint64_t* p = plane + k;
+    for (unsigned i = 0; i < j; i++) {
+      *--p = w & mask;
+      w = (w >> n) >> 1;
+    }
+    low = k - j;
+    ones += n * j;
+  }
+
+  // c planes k - 1 down to k - c of all N coefficients, plane k - 1 - j in
+  // bits N j .. N j + N - 1 of w.
+  void many(unsigned k, uint64_t w, unsigned c)
+  {
+    constexpr uint64_t mask = low_mask(N);
+    for (unsigned j = 0; j < c; j++)
+      plane[k - 1 - j] = (w >> (N * j % 64)) & mask;
+    low = k - c;
+    ones += N * c;
+  }
+
   void finish()
   {
-    if constexpr (transposed<N>) {
-      if (ones <= N) {
-        for (unsigned k = low; k < W; k++)
-          deposit_plane(data, 0, plane[k], k);
-        return;
+    if (low >= top)
+      return;
+    // few 1 bits are cheaper to add one by one than to transpose
+    if (ones <= N) {
+      for (unsigned k = low; k < top; k++)
+        deposit_plane(data, 0, plane[k], k);
+      return;
+    }
+    // planes are taken 16 at a time, the chunks first .. last
+    const unsigned first = low / 16, last = (top - 1) / 16;
+    for (unsigned k = 16 * first; k < low; k++)
+      plane[k] = 0;
+    for (unsigned k = top; k < 16 * last + 16; k++)
+      plane[k] = 0;
+    uint64_t a[16];
+    if constexpr (N == 16) {
+      for (unsigned i = 0; i < 16; i++) {
+        uint64_t r = 0;
+        for (unsigned c = first; c <= last; c++)
+          r += plane[16 * c + i] << (16 * c);
+        a[i] = r;
       }
-      uint64_t a[16];
-      if constexpr (N == 16) {
-        for (unsigned k = 0; k < low; k++)
-          plane[k] = 0;
-        for (unsigned i = 0; i < 16; i++) {
-          uint64_t r = 0;
-          for (unsigned c = 0; c < W / 16; c++)
-            r += plane[16 * c + i] << (16 * c);
-          a[i] = r;
-        }
-        transpose16x4(a);
-        for (unsigned i = 0; i < 16; i++)
-          data[i] = U(a[i]);
-      }
-      else {
-        for (unsigned base = W; base > low;) {
-          base -= 16;
-          for (unsigned k = base; k < low; k++)
-            plane[k] = 0;
+      transpose16x4(a);
+      for (unsigned i = 0; i < 16; i++)
+        data[i] = U(a[i]);
+    }
+    else {
+      // Chunk c (planes 16c .. 16c + 15) transposed: row i holds the 16
+      // bits of coefficient 16g + i in its quarter g.  Coefficient 16g + i
+      // is then quarter g of row i of every chunk, a 4 x 4 transpose of
+      // 16-bit quarters.
+      constexpr unsigned C = W / 16;
+      uint64_t r[C][16];
+      for (unsigned c = 0; c < C; c++) {
+        if (c < first || c > last) {
           for (unsigned i = 0; i < 16; i++)
-            a[i] = plane[base + i];
-          transpose16x4(a);
-          for (unsigned g = 0; g < 4; g++)
-            for (unsigned i = 0; i < 16; i++)
-              data[16 * g + i] += U(U((a[i] >> (16 * g)) & 0xffffu) << base);
+            r[c][i] = 0;
+          continue;
+        }
+        for (unsigned i = 0; i < 16; i++)
+          r[c][i] = plane[16 * c + i];
+        transpose16x4(r[c]);
+      }
+      constexpr uint64_t m16 = 0x0000ffff0000ffffu;
+      for (unsigned i = 0; i < 16; i++) {
+        uint64_t a0 = r[0][i], a1 = r[1][i];
+        uint64_t t = ((a0 >> 16) ^ a1) & m16;
+        a1 ^= t;
+        a0 ^= t << 16;
+        if constexpr (C == 2) {
+          // a0: coefficients i and 32 + i, a1: 16 + i and 48 + i
+          data[i] = U(a0);
+          data[32 + i] = U(a0 >> 32);
+          data[16 + i] = U(a1);
+          data[48 + i] = U(a1 >> 32);
+        }
+        else {
+          uint64_t a2 = r[2][i], a3 = r[3][i];
+          t = ((a2 >> 16) ^ a3) & m16;
+          a3 ^= t;
+          a2 ^= t << 16;
+          constexpr uint64_t m32 = 0x00000000ffffffffu;
+          t = ((a0 >> 32) ^ a2) & m32;
+          a2 ^= t;
+          a0 ^= t << 32;
+          t = ((a1 >> 32) ^ a3) & m32;
+          a3 ^= t;
+          a1 ^= t << 32;
+          data[i] = U(a0);
+          data[16 + i] = U(a1);
+          data[32 + i] = U(a2);
+          data[48 + i] = U(a3);
         }
       }
     }
   }
 };
 
-// The decoder's side of encode_planes.  Runs over more than 4 coefficients
-// are read a word at a time.  A run cut short by the budget still marks
-// coefficient n, as the encoder's bit-by-bit loop leaves it.  Without a
-// bound the budget still counts but is never tested.
-template <typename U, unsigned N, bool Bounded>
+// 4 coefficients: up to 16 planes gathered in a word, the latest in its
+// low 4 bits, then added to the coefficients at once: coefficient i is
+// every fourth bit of that word from bit i.
+template <typename U>
+struct plane_writer<U, 4> {
+  U* data;
+  U v[4] = {};
+  uint64_t nibbles = 0;
+  unsigned count = 0; // planes in nibbles
+  unsigned low = 0;   // the latest plane
+
+  explicit plane_writer(U* d) : data(d) {}
+
+  void flush()
+  {
+    for (unsigned i = 0; i < 4; i++)
+      v[i] += U(every_fourth_bit(nibbles >> i) << low);
+    nibbles = 0;
+    count = 0;
+  }
+
+  void operator()(unsigned k, uint64_t x, unsigned)
+  {
+    if (count == 16)
+      flush();
+    nibbles = (nibbles << 4) | x;
+    count++;
+    low = k;
+  }
+
+  void skip(unsigned, unsigned) {}
+
+  void stretch(unsigned k, uint64_t w, unsigned n, unsigned j)
+  {
+    const uint64_t mask = low_mask(n);
+    for (unsigned i = 0; i < j; i++) {
+      (*this)(k - 1 - i, w & mask, n);
+      w = (w >> n) >> 1;
+    }
+  }
+
+  // c planes k - 1 down to k - c, plane k - 1 - j in bits 4j .. 4j + 3.
+  void many(unsigned k, uint64_t w, unsigned c)
+  {
+    flush();
+    // nibbles reversed: nibble p holds plane k - 16 + p
+    uint64_t r = byte_swap(w);
+    r = ((r >> 4) & 0x0f0f0f0f0f0f0f0fu) | ((r & 0x0f0f0f0f0f0f0f0fu) << 4);
+    for (unsigned i = 0; i < 4; i++) {
+      const uint64_t g = every_fourth_bit(r >> i);
+      v[i] += U(k >= 16 ? g << (k - 16) : g >> (16 - k));
+    }
+    low = k - c;
+  }
+
+  void finish()
+  {
+    flush();
+    for (unsigned i = 0; i < 4; i++)
+      data[i] = v[i];
+  }
+};
+
+// A reader of one block's planes.  It looks at 64 bits at a time taken
+// from any bit position of the words, so several planes are seen at once.
+// Its bits end at `end`: the block's longest possible code, the budget or
+// N P + N - 1 bits for P planes, whichever is less (no code reaches past
+// it).  The words it reads all hold bits of that extent; which of them a
+// short code leaves unread does not matter, as the stream is set from the
+// position reached.
+struct block_reader {
+  const uint64_t* base; // the word holding the first bit
+  uint64_t w;           // bits q .. q + wbits - 1; bits from wbits up are 0
+  uint32_t wbits;
+  uint32_t q;   // position of the window from bit 0 of base[0]
+  uint32_t end; // position past the last bit of the block
+  uint32_t words; // base[0 .. words - 1] hold bits of the block
+
+  block_reader(const bit_reader& r, uint32_t extent)
+  {
+    const uint32_t start = r.bits ? 64 - r.bits : 0;
+    base = r.bits ? r.cursor - 1 : r.cursor;
+    q = start;
+    end = start + extent;
+    words = (end + 63) / 64;
+    wbits = 0;
+    w = 0;
+    refill();
+  }
+
+  // The stream after the bits read, as the stream's own bit operations
+  // leave it.
+  void store(bit_reader& r) const
+  {
+    const uint32_t o = q % 64;
+    r.cursor = const_cast<uint64_t*>(base) + q / 64 + (o != 0);
+    r.bits = o ? 64 - o : 0;
+    r.buffer = o ? base[q / 64] >> o : 0;
+  }
+
+  // The 64 bits from q, fewer where the block ends.
+  void refill()
+  {
+    const uint32_t i = q / 64, o = q % 64;
+    if (q >= end) {
+      w = 0;
+      wbits = 0;
+      return;
+    }
+    const uint64_t next = i + 1 < words ? base[i + 1] : 0;
+    w = (base[i] >> o) | ((next << 1) << (63 - o));
+    wbits = end - q;
+    if (wbits < 64)
+      w &= low_mask(wbits);
+    else
+      wbits = 64;
+  }
+
+  void consume(uint32_t c) // c <= wbits
+  {
+    w = c < 64 ? w >> c : 0;
+    wbits -= c;
+    q += c;
+  }
+
+  // The next c bits (c <= 64), fewer where the block ends.
+  uint64_t take(uint32_t c)
+  {
+    if (c > wbits)
+      refill();
+    if (c > wbits)
+      c = wbits;
+    const uint64_t v = w & low_mask(c);
+    consume(c);
+    return v;
+  }
+};
+
+// While no coefficient becomes significant, each plane takes n + 1 bits:
+// its n verbatim bits and a group test 0.  Entry n holds the positions of
+// those group tests in a word of such planes, the mask of n bits, and a
+// reciprocal of n + 1 that divides the positions 0..64 exactly.
+struct stretch_table {
+  uint64_t tests[64];
+  uint64_t mask[64];
+  uint32_t inverse[64];
+};
+
+constexpr stretch_table make_stretch_table()
+{
+  stretch_table t{};
+  for (unsigned n = 0; n < 64; n++) {
+    uint64_t m = 0;
+    for (unsigned p = n; p < 64; p += n + 1)
+      m |= uint64_t(1) << p;
+    t.tests[n] = m;
+    t.mask[n] = (uint64_t(1) << n) - 1;
+    t.inverse[n] = 65536 / (n + 1) + 1;
+  }
+  return t;
+}
+
+constexpr stretch_table stretch = make_stretch_table();
+
+inline uint32_t slots(uint32_t bits, uint32_t n) // floor(bits / (n + 1))
+{
+  return (bits * stretch.inverse[n]) >> 16;
+}
+
+// The decoder's side of encode_planes.  A stretch of planes that make no
+// coefficient significant is read from the window at once; a plane with a
+// group test 1 then reads its runs with a count of zeros each.  Where the
+// budget ends the reader's bits end, and so does the block: a run cut
+// short still marks coefficient n, as the encoder's bit-by-bit loop leaves
+// it.  The same steps serve the budget-free case, whose bits never run out.
+template <typename U, unsigned N, typename Writer = plane_writer<U, N>>
 inline uint32_t decode_planes(bit_reader& stream, uint32_t maxbits, unsigned kmin, U* data)
 {
   constexpr unsigned W = word_traits<U>::width;
-  plane_writer<U, N> planes(data);
-  bit_reader in = stream;
-  uint32_t budget = maxbits, n = 0;
-  for (unsigned k = W; (!Bounded || budget) && k-- > kmin;) {
-    uint32_t m = (Bounded && budget < n) ? budget : n;
-    budget -= m;
-    uint64_t x = in.get_bits(m);
-    while (n < N && (!Bounded || budget)) {
-      budget--;
-      if (!in.get_bit())
+  const uint32_t bound = N * (W - kmin) + N - 1;
+  Writer planes(data);
+  block_reader in(stream, maxbits < bound ? maxbits : bound);
+  const uint32_t start = in.q;
+  uint32_t n = 0;
+  unsigned k = W;
+  while (k > kmin && n < N) {
+    const uint32_t slot = n + 1;
+    if (in.wbits < slot) {
+      in.refill();
+      if (in.wbits < slot) { // the budget ends in this plane's verbatim bits
+        if (in.wbits)
+          planes(--k, in.take(in.wbits), n);
         break;
-      if constexpr (N <= 4) {
-        while (n < N - 1 && (!Bounded || budget)) {
-          budget--;
-          if (in.get_bit())
-            break;
+      }
+    }
+    const uint64_t mask = stretch.mask[n];
+    const uint64_t tests = in.w & stretch.tests[n];
+    if (!tests) { // whole planes to the end of the window
+      uint32_t j = slots(in.wbits, n);
+      if (j > k - kmin)
+        j = k - kmin;
+      if (n)
+        planes.stretch(k, in.w, n, j);
+      else
+        planes.skip(k, j);
+      in.consume(j * slot);
+      k -= j;
+      continue;
+    }
+    // j whole planes, then one with a group test 1 at bit p
+    const uint32_t p = trailing_zeros(tests);
+    uint32_t j = slots(p, n);
+    if (j >= k - kmin) {
+      j = k - kmin;
+      if (n)
+        planes.stretch(k, in.w, n, j);
+      else
+        planes.skip(k, j);
+      in.consume(j * slot);
+      k = kmin;
+      break;
+    }
+    if (n)
+      planes.stretch(k, in.w, n, j);
+    else
+      planes.skip(k, j);
+    uint64_t x = (in.w >> (p - n)) & mask;
+    in.consume(p + 1);
+    k -= j + 1;
+    // the runs: each a count of zeros ended by the new coefficient's 1,
+    // then the next group test
+    for (;;) {
+      if (n == N - 1) { // the last coefficient's 1 is implied
+        x += uint64_t(1) << n;
+        n = N;
+        break;
+      }
+      if (!in.wbits) {
+        in.refill();
+        if (!in.wbits) { // the budget ends in the run: coefficient n is marked
+          x += uint64_t(1) << n;
           n++;
+          break;
         }
       }
-      else {
-        uint32_t r = N - 1 - n;
-        if (Bounded && r > budget)
-          r = budget;
-        uint32_t z = in.get_zeros(r);
-        budget -= z < r ? z + 1 : r;
-        n += z;
+      const uint32_t left = N - 1 - n; // run bits before the implied 1
+      const uint32_t z = in.w ? trailing_zeros(in.w) : in.wbits;
+      if (z >= left) {
+        in.consume(left);
+        n += left;
+        continue;
       }
+      if (z == in.wbits) { // zeros to the end of the window
+        in.consume(z);
+        n += z;
+        continue;
+      }
+      n += z;
       x += uint64_t(1) << n;
       n++;
+      if (z + 1 < in.wbits) { // the next group test is in the window
+        const uint64_t g = (in.w >> (z + 1)) & 1;
+        in.consume(z + 2);
+        if (!g)
+          break;
+        continue;
+      }
+      in.consume(z + 1);
+      in.refill();
+      if (!in.wbits) // the budget ends after the 1
+        break;
+      const uint64_t g = in.w & 1;
+      in.consume(1);
+      if (!g)
+        break;
     }
     planes(k, x, n);
   }
-  stream.take(in);
+  // All coefficients significant: whole planes, as many to a word as fit.
+  constexpr unsigned P = 64 / N;
+  while (k > kmin) {
+    const unsigned c = k - kmin < P ? k - kmin : P;
+    if (in.wbits < c * N)
+      in.refill();
+    if (!in.wbits)
+      break;
+    const uint32_t r = c * N < in.wbits ? c * N : in.wbits;
+    const unsigned got = (r + N - 1) / N;
+    planes.many(k, in.take(r), got);
+    k -= got;
+  }
+  in.store(stream);
   planes.finish();
-  return maxbits - budget;
+  return in.q - start;
 }
 
 template <typename U, unsigned N, bool Bounded>
@@ -435,9 +747,10 @@ inline uint32_t decode_ints(bit_reader& in, uint32_t maxbits, uint32_t maxprec, 
   const bool free = budget_free<N>(maxbits, planes);
   for (unsigned i = 0; i < N; i++)
     data[i] = 0;
-  if constexpr (N <= 64)
-    return free ? decode_planes<U, N, false>(in, maxbits, kmin, data)
-                : decode_planes<U, N, true>(in, maxbits, kmin, data);
+  if constexpr (N <= 64) {
+    (void)free;
+    return decode_planes<U, N>(in, maxbits, kmin, data);
+  }
   else
     return free ? decode_counted<U, N, false>(in, maxbits, kmin, data)
                 : decode_counted<U, N, true>(in, maxbits, kmin, data);

@@ -219,9 +219,10 @@ TEST(EmbeddedCoder, MatchesModelForEveryBlockSizeAndWidth)
 
 // Any bits decode as the model reads them: random strings whose density of
 // 1 bits varies (long runs, dense group tests), at random offsets, under
-// random limits, in a buffer that ends with the last word the model reads,
-// so that reading ahead is caught under AddressSanitizer.  The stream is
-// left exactly as reading the same bits one at a time leaves it.
+// random limits, in a buffer that ends with the last word of the longest
+// code the limits allow (the budget or N P + N - 1 bits), so that reading
+// past it is caught under AddressSanitizer.  The stream is left exactly as
+// reading the same bits one at a time leaves it.
 template <typename U, unsigned N>
 void check_arbitrary_bits(uint64_t seed)
 {
@@ -240,12 +241,13 @@ void check_arbitrary_bits(uint64_t seed)
 
     const unsigned offset = unsigned(rng() % 192);
     const uint64_t end = offset + model_used;
-    ct::stream s(size_t((end + 63) / 64) + (end == 0));
+    const uint64_t extent = offset + std::min(maxbits, bound);
+    ct::stream s(size_t((extent + 63) / 64) + (extent == 0));
     s.put(rng(), offset > 64 ? 64 : offset);
     s.put(rng(), offset > 128 ? 64 : offset > 64 ? offset - 64 : 0);
     if (offset > 128)
       s.put(rng(), offset - 128);
-    s.put(bits.substr(0, model_used));
+    s.put(bits.substr(0, std::min(maxbits, bound)));
     s.flush();
     s.seek_read(offset);
     uint32_t used = 0;
