@@ -110,10 +110,10 @@ size_t kvr_stream_maximum_size(const kvr_stream* s, const kvr_field* field)
   const uint32_t type_prec = kvr_field_precision(field);
   const uint64_t prec = !rev && s->max_prec < type_prec ? s->max_prec : type_prec;
   uint64_t bits = header + (values - 1) + prec * values;
-  // max_bits caps a block only when it leaves room for the block's header:
-  // below that, the codec's budget (max_bits less the header) wraps around
-  // and no longer limits the code.
-  if (bits > s->max_bits && s->max_bits >= header)
+  // The codec never writes or reads more than max(min_bits, max_bits) bits
+  // of a block, also when max_bits leaves no room for the block's header
+  // (such a block is empty).
+  if (bits > s->max_bits)
     bits = s->max_bits;
   if (bits < s->min_bits)
     bits = s->min_bits;
