@@ -111,6 +111,24 @@ template <class A> void walk_everything(A& a, size_t total)
   EXPECT_EQ(k, total);
   EXPECT_EQ(seen.size(), total);
   EXPECT_TRUE(end.dec().inc().eq(end));
+  // Beyond either end: moves keep their offsets, order and way back.
+  k = 0;
+  for (auto it = a.begin(); it.neq(end); it = it.inc(), k++)
+    for (ptrdiff_t d : {ptrdiff_t(total - k), ptrdiff_t(total - k + 1), ptrdiff_t(3 * total + 5), -ptrdiff_t(k + 1),
+                        -ptrdiff_t(k + 40)}) {
+      auto q = it.next(d);
+      ASSERT_EQ(ptrdiff_t(q.offset()), ptrdiff_t(k) + d) << k << " " << d;
+      ASSERT_TRUE(q.prev(d).eq(it)) << k << " " << d;
+      ASSERT_EQ(it.distance(q), d);
+      // 1-D proxies compare their indices unsigned: before begin is above.
+      if (d > 0 || a.dims > 1) {
+        ASSERT_EQ(d > 0 ? q.geq(end) : q.lt(a.begin()), 1) << k << " " << d;
+      }
+      ASSERT_TRUE(d > 0 ? q.dec().inc().eq(q) : q.inc().dec().eq(q)) << k << " " << d;
+    }
+  EXPECT_EQ(ptrdiff_t(a.begin().dec().offset()), -1);
+  EXPECT_TRUE(a.begin().dec().inc().eq(a.begin()));
+  EXPECT_EQ(end.inc().offset(), total + 1);
   EXPECT_EQ(a.begin().distance(end), ptrdiff_t(total));
   EXPECT_EQ(end.distance(a.begin()), -ptrdiff_t(total));
   EXPECT_EQ(a.begin().ptr().distance(end.ptr()), ptrdiff_t(total));
