@@ -1,3 +1,13 @@
+// References, pointers (flat order) and iterators (block order) of the
+// compressed arrays.  Positions and offsets come from the array's shape
+// (shape.hpp).  Moves beyond either end never divide by 0 and touch no
+// element: a pointer lands at the flat split of its offset, an iterator at
+// every index 0 but the last, which is end's last index + (offset - count).
+// Both keep their offset, so distance measures the move, the opposite move
+// comes back, and for 2 to 4 dimensions a position past the end compares
+// >= end and one before begin < begin (dec of begin included); 1-D proxies
+// compare their index unsigned.  An array without elements has its end at
+// its begin.
 #ifndef KVR_ARRAY_PROXY_HPP
 #define KVR_ARRAY_PROXY_HPP
 
