@@ -89,7 +89,7 @@ public:
 
   // The array's extents as given, with its blocks, element count and
   // orders.
-  shape<N> geometry() const
+  KVR_INLINE shape<N> geometry() const
   {
     size_t n[N];
     extents(n);
@@ -105,7 +105,7 @@ public:
   // dropped.  Returns the rate kvr_stream_set_rate reports for it, bits per
   // block / 4^N, also when the stream is then outside fixed-rate mode
   // (rate() reads 0 then).
-  double set_rate(double r)
+  KVR_OUT_OF_LINE double set_rate(double r)
   {
     double in_force = store.set_rate(r);
     cache.clear();
@@ -122,7 +122,7 @@ public:
   // resize_to: new extents, x first, kept as given; no value survives (the
   // new buffer is zero-filled when clear) and the cache keeps its number of
   // lines.  "kvr array too large for cache" for 2^31 blocks or more.
-  void resize_to(const size_t* e, bool clear)
+  KVR_OUT_OF_LINE void resize_to(const size_t* e, bool clear)
   {
     store.resize_to(e, clear);
     cache.clear();
@@ -160,7 +160,7 @@ public:
       cache.get_block(b, p + g.origin(b, s), s);
   }
 
-  void deep_copy(const basic_array& a)
+  KVR_OUT_OF_LINE void deep_copy(const basic_array& a)
   {
     if (this == &a)
       return;

@@ -97,7 +97,7 @@ public:
   // Replaces every line by `count` empty lines, rounded up to a power of
   // two; nothing is written back.  std::bad_alloc leaves the cache as it
   // was.
-  void resize(uint32_t count)
+  KVR_OUT_OF_LINE void resize(uint32_t count)
   {
     line_set s(mask_for(count));
     adopt(s);
@@ -106,7 +106,7 @@ public:
   // Writes every line back, then resizes for a new byte count (0: the
   // default).  When lines_for refuses the count or the lines cannot be
   // allocated, nothing has changed.
-  void set_capacity(size_t bytes)
+  KVR_OUT_OF_LINE void set_capacity(size_t bytes)
   {
     line_set s(mask_for(lines_for(bytes, store->block_count())));
     flush();
@@ -138,7 +138,7 @@ public:
 
   // Takes a copy of c's tags and lines; std::bad_alloc leaves the cache as
   // it was.
-  void deep_copy(const line_cache& c)
+  KVR_OUT_OF_LINE void deep_copy(const line_cache& c)
   {
     if (this == &c)
       return;
@@ -160,7 +160,7 @@ public:
   // The access protocol for one element of block b: on a miss the new tag
   // is stored first, a dirty victim is written back, then b is decoded,
   // also for a write.  Returns the line holding b.
-  S* access(size_t b, bool write)
+  KVR_INLINE S* access(size_t b, bool write)
   {
     uint32_t t = uint32_t(b + 1);
     uint32_t li = t & mask;
@@ -176,16 +176,16 @@ public:
   }
 
   // Block number and value index of an element.
-  void locate(const size_t* idx, size_t& b, size_t& v) const { store->geometry().locate(idx, b, v); }
+  KVR_INLINE void locate(const size_t* idx, size_t& b, size_t& v) const { store->geometry().locate(idx, b, v); }
 
-  S read(const size_t* idx)
+  KVR_INLINE S read(const size_t* idx)
   {
     size_t b, v;
     locate(idx, b, v);
     return access(b, false)[v];
   }
 
-  void write(const size_t* idx, S value)
+  KVR_INLINE void write(const size_t* idx, S value)
   {
     size_t b, v;
     locate(idx, b, v);

@@ -54,13 +54,13 @@ template <class A, unsigned N> using pointer_t = position_t<A, N, false>;
 template <class A, unsigned N> struct reference_t : index_record<A, N> {
   using value_type = typename A::value_type;
 
-  value_type get() const
+  KVR_INLINE value_type get() const
   {
     size_t x[N];
     this->load(x);
     return this->array->cache.read(x);
   }
-  void set(value_type v) const
+  KVR_INLINE void set(value_type v) const
   {
     size_t x[N];
     this->load(x);

@@ -4,6 +4,18 @@
 #include <cstddef>
 #include <cstdint>
 
+// The operations that change an array's configuration stay out of line:
+// inlined into the interface, they would crowd the element access out of
+// the compiler's inlining budget.
+// The element access of the cache, on the other hand, is always inlined.
+#if defined(__GNUC__)
+#define KVR_OUT_OF_LINE __attribute__((noinline, cold))
+#define KVR_INLINE __attribute__((always_inline))
+#else
+#define KVR_OUT_OF_LINE
+#define KVR_INLINE
+#endif
+
 namespace kvr {
 namespace detail {
 
@@ -43,10 +55,10 @@ template <unsigned N> struct shape {
   size_t n[N]; // extents, x first
   size_t b[N]; // blocks along each axis
 
-  shape() : n(), b() {}
+  shape() = default;
 
   // Extents as given; no block along any axis when one extent is 0.
-  explicit shape(const size_t* e)
+  KVR_INLINE explicit shape(const size_t* e)
   {
     bool none = false;
     for (unsigned d = 0; d < N; d++) {
@@ -241,7 +253,7 @@ template <unsigned N> struct shape {
       return;
     }
     if (!inside(x)) {
-      block_position(block_offset(x) + 1, x);
+      move_outside(n, x, 1);
       return;
     }
     for (unsigned d = 0; d < N; d++) {
@@ -277,7 +289,7 @@ template <unsigned N> struct shape {
       return;
     }
     if (!inside(x)) {
-      block_position(block_offset(x) - 1, x);
+      move_outside(n, x, size_t(0) - 1);
       return;
     }
     for (unsigned d = 0; d < N; d++)
@@ -300,6 +312,15 @@ template <unsigned N> struct shape {
   }
 
 private:
+  // inc and dec of a position outside the elements, by way of its offset;
+  // out of line, and on the extents alone, so that the walk inside does
+  // not pay for them.
+  KVR_OUT_OF_LINE static void move_outside(const size_t* e, size_t* x, size_t by)
+  {
+    const shape g(e);
+    g.block_position(g.block_offset(x) + by, x);
+  }
+
   static size_t start(size_t x) { return x & ~size_t(3); }
   static size_t extent(size_t n, size_t s) { return (n < s + 4 ? n : s + 4) - s; }
 };

@@ -229,7 +229,7 @@ template <typename S, unsigned N, class Store> struct store_ops {
 
   // New limits with slots of their max_bits and a new buffer for them;
   // allocates before anything changes.
-  static void apply(Store& st, const kvr_stream& l)
+  KVR_OUT_OF_LINE static void apply(Store& st, const kvr_stream& l)
   {
     fresh_buffer f(bytes_for(l, st.geometry()), true);
     st.set_limits(l);
@@ -237,7 +237,7 @@ template <typename S, unsigned N, class Store> struct store_ops {
     st.adopt(f);
   }
 
-  static void configure(Store& st, const kvr_config& config)
+  KVR_OUT_OF_LINE static void configure(Store& st, const kvr_config& config)
   {
     switch (config.mode) {
       case kvr_mode_custom: {
@@ -270,7 +270,7 @@ template <typename S, unsigned N, class Store> struct store_ops {
     }
   }
 
-  static double set_rate(Store& st, double rate)
+  KVR_OUT_OF_LINE static double set_rate(Store& st, double rate)
   {
     kvr_stream l = *st.codec.stream;
     double r = kvr_stream_set_rate(&l, rate, scalar_type<S>::value, N, 1);
@@ -278,7 +278,7 @@ template <typename S, unsigned N, class Store> struct store_ops {
     return r;
   }
 
-  static void resize(Store& st, const size_t* e, bool clear)
+  KVR_OUT_OF_LINE static void resize(Store& st, const size_t* e, bool clear)
   {
     shape<N> g(e);
     const size_t blocks = g.block_count();
@@ -299,7 +299,7 @@ template <typename S, unsigned N, class Store> struct store_ops {
     st.index.blocks = blocks;
   }
 
-  static void deep_copy(Store& st, const Store& s)
+  KVR_OUT_OF_LINE static void deep_copy(Store& st, const Store& s)
   {
     if (&st == &s)
       return;
@@ -412,14 +412,14 @@ class BlockStore1 : public BlockStore<Codec, Index> {
 };
 
 template <typename S, class Codec, class Index>
-detail::shape<1> BlockStore1<S, Codec, Index>::geometry() const
+inline detail::shape<1> BlockStore1<S, Codec, Index>::geometry() const
 {
   detail::shape<1> g;
   g.n[0] = nx; g.b[0] = bx;
   return g;
 }
 template <typename S, class Codec, class Index>
-void BlockStore1<S, Codec, Index>::set_geometry(const detail::shape<1>& g)
+inline void BlockStore1<S, Codec, Index>::set_geometry(const detail::shape<1>& g)
 {
   nx = g.n[0]; bx = g.b[0];
 }
@@ -461,14 +461,14 @@ class BlockStore2 : public BlockStore<Codec, Index> {
 };
 
 template <typename S, class Codec, class Index>
-detail::shape<2> BlockStore2<S, Codec, Index>::geometry() const
+inline detail::shape<2> BlockStore2<S, Codec, Index>::geometry() const
 {
   detail::shape<2> g;
   g.n[0] = nx; g.b[0] = bx; g.n[1] = ny; g.b[1] = by;
   return g;
 }
 template <typename S, class Codec, class Index>
-void BlockStore2<S, Codec, Index>::set_geometry(const detail::shape<2>& g)
+inline void BlockStore2<S, Codec, Index>::set_geometry(const detail::shape<2>& g)
 {
   nx = g.n[0]; bx = g.b[0]; ny = g.n[1]; by = g.b[1];
 }
@@ -510,14 +510,14 @@ class BlockStore3 : public BlockStore<Codec, Index> {
 };
 
 template <typename S, class Codec, class Index>
-detail::shape<3> BlockStore3<S, Codec, Index>::geometry() const
+inline detail::shape<3> BlockStore3<S, Codec, Index>::geometry() const
 {
   detail::shape<3> g;
   g.n[0] = nx; g.b[0] = bx; g.n[1] = ny; g.b[1] = by; g.n[2] = nz; g.b[2] = bz;
   return g;
 }
 template <typename S, class Codec, class Index>
-void BlockStore3<S, Codec, Index>::set_geometry(const detail::shape<3>& g)
+inline void BlockStore3<S, Codec, Index>::set_geometry(const detail::shape<3>& g)
 {
   nx = g.n[0]; bx = g.b[0]; ny = g.n[1]; by = g.b[1]; nz = g.n[2]; bz = g.b[2];
 }
@@ -559,14 +559,14 @@ class BlockStore4 : public BlockStore<Codec, Index> {
 };
 
 template <typename S, class Codec, class Index>
-detail::shape<4> BlockStore4<S, Codec, Index>::geometry() const
+inline detail::shape<4> BlockStore4<S, Codec, Index>::geometry() const
 {
   detail::shape<4> g;
   g.n[0] = nx; g.b[0] = bx; g.n[1] = ny; g.b[1] = by; g.n[2] = nz; g.b[2] = bz; g.n[3] = nw; g.b[3] = bw;
   return g;
 }
 template <typename S, class Codec, class Index>
-void BlockStore4<S, Codec, Index>::set_geometry(const detail::shape<4>& g)
+inline void BlockStore4<S, Codec, Index>::set_geometry(const detail::shape<4>& g)
 {
   nx = g.n[0]; bx = g.b[0]; ny = g.n[1]; by = g.b[1]; nz = g.n[2]; bz = g.b[2]; nw = g.n[3]; bw = g.b[3];
 }
