@@ -87,8 +87,8 @@ public:
     return store.data;
   }
 
-  // The array's extents as given, with its blocks, element count and
-  // orders.
+  // geometry: the array's extents as given, with its blocks, element count
+  // and the orders of its proxies.
   KVR_INLINE shape<N> geometry() const
   {
     size_t n[N];
@@ -96,7 +96,8 @@ public:
     return shape<N>(n);
   }
 
-  // Number of elements: the product of the extents, 0 when one is 0.
+  // size: the number of elements, the product of the extents; 0 when one
+  // is 0.
   size_t size() const { return geometry().count(); }
 
   // set_rate: a new fixed rate with word-aligned blocks, as the array's
@@ -104,7 +105,7 @@ public:
   // smallest block, 64 bits); every value and every cached change is
   // dropped.  Returns the rate kvr_stream_set_rate reports for it, bits per
   // block / 4^N, also when the stream is then outside fixed-rate mode
-  // (rate() reads 0 then).
+  // (rate() reads 0 then).  std::bad_alloc leaves the array unchanged.
   KVR_OUT_OF_LINE double set_rate(double r)
   {
     double in_force = store.set_rate(r);
@@ -116,12 +117,15 @@ public:
   size_t cache_size() const { return cache.capacity(); }
 
   // set_cache_size: writes every cached change back, then holds
-  // lines_for(bytes) lines (bytes 0: the default size).
+  // lines_for(bytes) lines (bytes 0: the default size).  kvr::exception
+  // "kvr array too large for cache" for 2^31 blocks or lines or more, and
+  // std::bad_alloc, leave the array unchanged, cached changes included.
   void set_cache_size(size_t bytes) { cache.set_capacity(bytes); }
 
   // resize_to: new extents, x first, kept as given; no value survives (the
   // new buffer is zero-filled when clear) and the cache keeps its number of
-  // lines.  "kvr array too large for cache" for 2^31 blocks or more.
+  // lines.  kvr::exception "kvr array too large for cache" for 2^31 blocks
+  // or more, and std::bad_alloc, leave the array unchanged.
   KVR_OUT_OF_LINE void resize_to(const size_t* e, bool clear)
   {
     store.resize_to(e, clear);
@@ -160,6 +164,9 @@ public:
       cache.get_block(b, p + g.origin(b, s), s);
   }
 
+  // deep_copy: this array becomes an independent copy of a, cached lines
+  // and dirty marks included; nothing when a is this array.
+  // std::bad_alloc leaves this array unchanged.
   KVR_OUT_OF_LINE void deep_copy(const basic_array& a)
   {
     if (this == &a)
