@@ -176,7 +176,7 @@ TYPED_TEST(Refused, TooLargeChangesNothing)
   EXPECT_TRUE(state(a) == before);
 }
 
-// The three cases of the report, through the interface.
+// A refused resize, deep copy and cache resize, through the interface.
 TEST(RefusedThroughTheTable, ResizeCacheSizeAndDeepCopy)
 {
   const kvr_array2d_api& api = kvr_array_api.array2d;

@@ -175,7 +175,7 @@ template <class Api> void check_beyond(const Api& api, const size_t* n, ptrdiff_
   EXPECT_EQ(it.gt(it.inc(e), e), 1);
   EXPECT_EQ(it.eq(it.dec(it.inc(e)), e), 1);
 
-  // The loop of the report: it stops after ceil(count / 16) steps.
+  // A loop stepping by 16 stops after ceil(count / 16) steps.
   ptrdiff_t steps = 0;
   for (It p = b; it.lt(p, e); p = it.next(p, 16))
     if (++steps > count)
