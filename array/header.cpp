@@ -80,7 +80,9 @@ serial_header::serial_header(const array& a) : stored_rate(0)
       const size_t e[4] = {nx, ny, nz, nw};
       for (uint32_t i = 0; i < d; i++)
         *fe[i] = e[i];
-      if (kvr_write_header(hs.stream, &f, KVR_HEADER_FULL) != header_bits)
+      // The metadata holds no extent of 0: a field with one below the
+      // highest would be written as a smaller array.
+      if (kvr_field_dimensionality(&f) != d || kvr_write_header(hs.stream, &f, KVR_HEADER_FULL) != header_bits)
         message = text::ser_length;
       kvr_stream_flush(hs.stream);
     }

@@ -55,24 +55,9 @@ template <class A, unsigned N, class H, class R, class P, class I> struct ops {
     return record<C>(handle(p.array), x);
   }
 
-  static void extents(const A* a, size_t* n)
-  {
-    const size_t e[4] = {a->nx, a->ny, a->nz, a->nw};
-    for (unsigned d = 0; d < N; d++)
-      n[d] = e[d];
-  }
   // index = i + nx * (j + ny * (k + nz * l)); the last index is the plain
-  // quotient.
-  static void split(const A* a, size_t index, size_t* x)
-  {
-    size_t n[N];
-    extents(a, n);
-    for (unsigned d = 0; d + 1 < N; d++) {
-      x[d] = index % n[d];
-      index /= n[d];
-    }
-    x[N - 1] = index;
-  }
+  // quotient (the array's flat split).
+  static void split(const A* a, size_t index, size_t* x) { a->geometry().flat_split(index, x); }
 
   // Array group.
   static H ctor_default() { return handle(new A()); }
@@ -92,54 +77,22 @@ template <class A, unsigned N, class H, class R, class P, class I> struct ops {
       self(a)->deep_copy(*self(src));
   }
   static double rate(H a) { return self(a)->rate(); }
-  // A new fixed rate with word-aligned blocks; every value is dropped.
-  static double set_rate(H a, double rate)
-  {
-    A* x = self(a);
-    x->cache.clear();
-    kvr_stream* s = x->store.codec.stream;
-    double r = kvr_stream_set_rate(s, rate, x->type, N, 1);
-    uint32_t max_bits;
-    kvr_stream_params(s, nullptr, &max_bits, nullptr, nullptr);
-    x->store.index.bits_per_block = max_bits;
-    x->store.allocate(true);
-    return r;
-  }
-  static size_t cache_size(H a) { return self(a)->cache.capacity(); }
-  static void set_cache_size(H a, size_t bytes)
-  {
-    A* x = self(a);
-    x->cache.flush();
-    x->cache.resize(decltype(x->cache)::lines_for(bytes, x->store.block_count()));
-  }
+  static double set_rate(H a, double rate) { return self(a)->set_rate(rate); }
+  static size_t cache_size(H a) { return self(a)->cache_size(); }
+  static void set_cache_size(H a, size_t bytes) { self(a)->set_cache_size(bytes); }
   static void clear_cache(H a) { self(a)->cache.clear(); }
   static void flush_cache(H a) { self(a)->cache.flush(); }
   static size_t compressed_size(H a) { return self(a)->compressed_size(); }
   static void* compressed_data(H a) { return self(a)->compressed_data(); }
-  static size_t size(H a)
-  {
-    size_t n[N];
-    extents(self(a), n);
-    size_t c = 1;
-    for (unsigned d = 0; d < N; d++)
-      c *= n[d];
-    return c;
-  }
+  static size_t size(H a) { return self(a)->size(); }
   static size_t size_x(H a) { return self(a)->nx; }
   static size_t size_y(H a) { return self(a)->ny; }
   static size_t size_z(H a) { return self(a)->nz; }
   static size_t size_w(H a) { return self(a)->nw; }
-  // The store refuses extents it cannot index before it changes anything;
-  // the array takes the new extents only once the store has them.
   template <class... E> static void resize(H a, int clear, E... n)
   {
-    A* x = self(a);
-    x->cache.clear();
-    x->store.resize(n..., clear != 0);
     const size_t e[N] = {n...};
-    size_t* f[4] = {&x->nx, &x->ny, &x->nz, &x->nw};
-    for (unsigned d = 0; d < N; d++)
-      *f[d] = e[d];
+    self(a)->resize_to(e, clear != 0);
   }
   // Every value into p, x fastest; the cache does not change.
   static void get_array(H a, S* p) { self(a)->get_all(p); }
@@ -184,9 +137,8 @@ template <class A, unsigned N, class H, class R, class P, class I> struct ops {
   }
   static I end(H a)
   {
-    size_t n[N], x[N] = {};
-    extents(self(a), n);
-    x[N - 1] = n[N - 1];
+    size_t x[N];
+    self(a)->geometry().end(x);
     return record<I>(a, x);
   }
 

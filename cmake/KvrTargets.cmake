@@ -3,7 +3,10 @@ include(GNUInstallDirs)
 # Warnings for the project's own code only (not for GoogleTest).
 add_library(kvr_warnings INTERFACE)
 target_compile_options(kvr_warnings INTERFACE
-  -Wall -Wextra -Wpedantic -Wshadow -Wcast-qual -Wundef -Werror)
+  -Wall -Wextra -Wpedantic -Wshadow -Wcast-qual -Wundef)
+if(KVR_WERROR)
+  target_compile_options(kvr_warnings INTERFACE -Werror)
+endif()
 
 # kvr_object(name src...): an object library of the library's own code.
 function(kvr_object name)

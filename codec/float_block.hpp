@@ -42,7 +42,7 @@ template <>
 struct float_traits<float> {
   using U = uint32_t;
   using S = int32_t;
-  static constexpr int exp_bits = 8;
+  static constexpr int exp_bits = int(kvr_format::exponent_bits<float>);
   static constexpr int bias = 127;
   static constexpr int emin = -126;           // block exponent clamp
   static constexpr int emax = 128;            // exponent of FLT_MAX
@@ -61,7 +61,7 @@ template <>
 struct float_traits<double> {
   using U = uint64_t;
   using S = int64_t;
-  static constexpr int exp_bits = 11;
+  static constexpr int exp_bits = int(kvr_format::exponent_bits<double>);
   static constexpr int bias = 1023;
   static constexpr int emin = -1022;
   static constexpr int emax = 1024;
@@ -198,7 +198,7 @@ inline uint32_t encode_lossy(bit_writer& out, uint32_t minbits, uint32_t maxbits
   using tr = float_traits<T>;
   using U = typename tr::U;
   constexpr unsigned N = block_size<D>;
-  constexpr uint32_t H = 1 + tr::exp_bits;
+  constexpr uint32_t H = kvr_format::lossy_header_bits<T>;
 
   if (maxbits < H) {
     uint32_t bits = empty_bits(minbits, maxbits);
@@ -259,7 +259,7 @@ inline uint32_t encode_reversible(bit_writer& out, uint32_t minbits, uint32_t ma
   using U = typename tr::U;
   constexpr unsigned N = block_size<D>;
   constexpr uint32_t F = int_traits<U>::field_bits;
-  constexpr uint32_t exact_header = 2 + tr::exp_bits;
+  constexpr uint32_t exact_header = kvr_format::exact_header_bits<T>;
 
   alignas(256) U block[N];
   T m = max_magnitude<T, N>(values);
@@ -353,7 +353,7 @@ inline uint32_t decode_lossy(bit_reader& in, uint32_t minbits, uint32_t maxbits,
   using tr = float_traits<T>;
   using U = typename tr::U;
   constexpr unsigned N = block_size<D>;
-  constexpr uint32_t H = 1 + tr::exp_bits;
+  constexpr uint32_t H = kvr_format::lossy_header_bits<T>;
 
   if (maxbits < H) {
     uint32_t bits = empty_bits(minbits, maxbits);
@@ -387,7 +387,7 @@ inline uint32_t decode_reversible(bit_reader& in, uint32_t minbits, uint32_t max
   using U = typename tr::U;
   constexpr unsigned N = block_size<D>;
   constexpr uint32_t F = int_traits<U>::field_bits;
-  constexpr uint32_t exact_header = 2 + tr::exp_bits;
+  constexpr uint32_t exact_header = kvr_format::exact_header_bits<T>;
 
   if (maxbits < 2 + F) {
     uint32_t bits = empty_bits(minbits, maxbits);

@@ -14,6 +14,7 @@
 #define KVR_CODEC_INT_BLOCK_HPP
 
 #include "codec/embedded_coder.hpp"
+#include "core/format.hpp"
 
 #include <type_traits>
 
@@ -23,7 +24,7 @@ namespace {
 template <typename U>
 struct int_traits {
   static constexpr unsigned width = word_traits<U>::width;
-  static constexpr uint32_t field_bits = width == 32 ? 5 : 6;
+  static constexpr uint32_t field_bits = kvr_format::precision_field_bits<U>;
 };
 
 // Lossy coding reads min_exp >= -1074; below that blocks are reversible.

@@ -1,14 +1,17 @@
 // The stream header: magic and codec version, field metadata, mode word.
 #include <kvr/kvr.h>
 
+#include "core/format.hpp"
+
 namespace {
 
-constexpr uint32_t magic_bits = 32;
-constexpr uint32_t meta_bits = 52;
-constexpr uint32_t short_mode_bits = 12;
-constexpr uint32_t long_mode_bits = 64;
-constexpr uint64_t long_mode_tag = 4095;
-const char magic[4] = {'k', 'v', 'r', char(5)};
+using kvr_format::long_mode_bits;
+using kvr_format::long_mode_tag;
+using kvr_format::magic_bits;
+using kvr_format::meta_bits;
+using kvr_format::short_mode_bits;
+
+const char magic[4] = {'k', 'v', 'r', char(kvr_format::codec_version)};
 
 } // namespace
 

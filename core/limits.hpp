@@ -8,16 +8,9 @@
 namespace kvr {
 namespace core {
 
-// Header bits of a lossy float and double block: a flag and the exponent.
-constexpr uint32_t lossy_header_bits_float = 9;
-constexpr uint32_t lossy_header_bits_double = 12;
-
 // Range of min_exp that the long mode word carries.
 constexpr int32_t smallest_min_exp = -16495;
 constexpr int32_t largest_min_exp = 16272;
-
-// The longest stream header: magic, field metadata and a long mode word.
-constexpr uint32_t max_header_bits = 32 + 52 + 64;
 
 // The mode of a set of limits; the tests run in this order and the first
 // that applies decides.

@@ -1,6 +1,7 @@
 // The packed mode word and the maximum compressed size.
 #include <kvr/kvr.h>
 
+#include "core/format.hpp"
 #include "core/limits.hpp"
 
 namespace {
@@ -12,8 +13,7 @@ constexpr uint64_t rejected_first = 2112;        // 2112..2175: precision above 
 constexpr uint64_t rejected_last = 2175;
 constexpr uint64_t reversible_code = 2176;
 constexpr int64_t accuracy_base = 3251;          // 2177..4094: min_exp + 3251
-constexpr uint64_t largest_short = 4094;
-constexpr uint64_t long_tag = 4095;              // low 12 bits of the long form
+constexpr uint64_t largest_short = kvr_format::long_mode_tag - 1;
 constexpr int32_t largest_short_min_exp = 843;
 
 constexpr uint64_t clamp(uint64_t x, uint64_t lo, uint64_t hi)
@@ -52,7 +52,7 @@ uint64_t kvr_stream_mode(const kvr_stream* s)
             : s->min_exp > kvr::core::largest_min_exp ? kvr::core::largest_min_exp
             : s->min_exp;
   uint64_t minexp = uint64_t(int64_t(e) - kvr::core::smallest_min_exp);
-  return long_tag | (minbits << 12) | (maxbits << 27) | (maxprec << 42) | (minexp << 49);
+  return kvr_format::long_mode_tag | (minbits << 12) | (maxbits << 27) | (maxprec << 42) | (minexp << 49);
 }
 
 kvr_mode kvr_stream_set_mode(kvr_stream* s, uint64_t mode)
@@ -100,11 +100,9 @@ size_t kvr_stream_maximum_size(const kvr_stream* s, const kvr_field* field)
   uint64_t blocks = 1;
   for (size_t x : n)
     blocks *= x ? (uint64_t(x) + 3) / 4 : 1;
-  // Header bits of one block, lossy and reversible.
-  static const uint32_t lossy[] = {0, 0, 9, 12};
-  static const uint32_t reversible[] = {5, 6, 15, 19};
   const bool rev = s->min_exp < KVR_MIN_EXP;
-  const uint32_t header = rev ? reversible[type - 1] : lossy[type - 1];
+  const uint32_t header = rev ? kvr_format::reversible_block_header_bits[type - 1]
+                              : kvr_format::lossy_block_header_bits[type - 1];
   const uint64_t values = uint64_t(1) << (2 * d);
   // A reversible block carries its own precision field, which the decoder
   // follows whatever max_prec says: a block of foreign bytes may hold every
@@ -112,15 +110,15 @@ size_t kvr_stream_maximum_size(const kvr_stream* s, const kvr_field* field)
   const uint32_t type_prec = kvr_field_precision(field);
   const uint64_t prec = !rev && s->max_prec < type_prec ? s->max_prec : type_prec;
   uint64_t bits = header + (values - 1) + prec * values;
-  // max_bits caps a block only when it leaves room for the block's header:
-  // below that, the codec's budget (max_bits less the header) wraps around
-  // and no longer limits the code.
-  if (bits > s->max_bits && s->max_bits >= header)
+  // The codec never writes or reads more than max(min_bits, max_bits) bits
+  // of a block, also when max_bits leaves no room for the block's header
+  // (such a block is empty).
+  if (bits > s->max_bits)
     bits = s->max_bits;
   if (bits < s->min_bits)
     bits = s->min_bits;
   const uint64_t w = stream_word_bits;
-  return size_t((blocks * bits + kvr::core::max_header_bits + w - 1) / w * (w / 8));
+  return size_t((blocks * bits + kvr_format::max_header_bits + w - 1) / w * (w / 8));
 }
 
 } // extern "C"

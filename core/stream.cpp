@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "core/format.hpp"
 #include "core/limits.hpp"
 
 extern "C" {
@@ -114,10 +115,10 @@ double kvr_stream_set_rate(kvr_stream* stream, double rate, kvr_type type, uint3
   // Saturating conversion: NaN and negative results give 0.
   double x = std::floor(double(n) * rate + 0.5);
   uint32_t bits = !(x > 0) ? 0 : x >= 4294967295.0 ? UINT32_MAX : uint32_t(x);
-  if (type == kvr_type_float && bits < kvr::core::lossy_header_bits_float)
-    bits = kvr::core::lossy_header_bits_float;
-  else if (type == kvr_type_double && bits < kvr::core::lossy_header_bits_double)
-    bits = kvr::core::lossy_header_bits_double;
+  if (type == kvr_type_float && bits < kvr_format::lossy_header_bits<float>)
+    bits = kvr_format::lossy_header_bits<float>;
+  else if (type == kvr_type_double && bits < kvr_format::lossy_header_bits<double>)
+    bits = kvr_format::lossy_header_bits<double>;
   if (align) {
     // Round up to whole words without overflowing 32 bits.
     const uint32_t w = uint32_t(stream_word_bits);

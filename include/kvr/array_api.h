@@ -15,12 +15,35 @@
  * and the end record of an iterator or pointer names a position in the
  * padding of the last block or beyond every block; reads there give an
  * unspecified value and writes are lost when the line is written back.
- * Neither touches memory outside the array.  Exceptions of the compressed arrays
- * (kvr::exception, std::bad_alloc) pass through unchanged, except in
- * header.ctor_buffer, which returns NULL on any failure.  The caller owns
- * every handle a constructor returns and releases it with the matching
- * dtor.  An array and every record made from it are used by one thread at a
- * time: reads fill the array's block cache.
+ * Neither touches memory outside the array.
+ *
+ * Arrays without elements (an extent of 0): size is 0 whatever the other
+ * extents, end equals begin, and flat indices split by the extents with
+ * f mod 0 = f and f div 0 = 0, so ptr_flat and pointer moves agree.
+ *
+ * Moves beyond either end (next, prev, inc, dec and the _at members, dec
+ * of begin included) never divide by 0 and touch no element.  A pointer
+ * lands at the flat split of its offset, the last index the plain
+ * quotient; an iterator at every index 0 but the last, which is end's last
+ * index + (offset - size).  Both keep their offset: distance measures the
+ * move, the opposite move comes back, and for 2 to 4 dimensions a position
+ * past the end compares >= end and one before begin < begin, so a loop
+ * such as for (it = begin; lt(it, end); it = next(it, 16)) ends.  1-D
+ * records compare their index i as an unsigned value: there a position
+ * before begin compares above end.  Reading or writing at such positions
+ * is outside the contract (and stays inside the array's memory).
+ *
+ * Rates: a rate of 0, a negative rate or NaN gives the smallest block, 64
+ * bits, from ctor and set_rate alike.
+ *
+ * Failures: exceptions of the compressed arrays (kvr::exception,
+ * std::bad_alloc) pass through unchanged, except in header.ctor_buffer,
+ * which returns NULL on any failure.  A constructor that throws returns
+ * nothing and keeps nothing; deep_copy, set_rate, set_cache_size and
+ * resize that throw leave the array exactly as it was, cached changes
+ * included.  The caller owns every handle a constructor returns and
+ * releases it with the matching dtor.  An array and every record made from
+ * it are used by one thread at a time: reads fill the array's block cache.
  */
 #ifndef KVR_ARRAY_API_H
 #define KVR_ARRAY_API_H

@@ -339,7 +339,9 @@ KVR_API kvr_mode kvr_stream_set_mode(kvr_stream* stream, uint64_t mode);
 /* kvr_stream_maximum_size: bytes that bound the compressed stream of
    `field` under the stream's limits, a header included, also when the
    blocks decoded are arbitrary bytes; 0 for a field without dimensions or
-   with a type outside 1..4. */
+   with a type outside 1..4.  Each block counts its longest code (every
+   plane of the type for reversible blocks, which carry their own
+   precision), lowered to max_bits and then raised to min_bits. */
 KVR_API size_t kvr_stream_maximum_size(const kvr_stream* stream, const kvr_field* field);
 
 /* ------------------------------------------------------------------ */
@@ -402,9 +404,9 @@ KVR_API void kvr_demote_int32_to_uint16(uint16_t* oblock, const int32_t* iblock,
  * The codec has no failure path and checks nothing: the caller positions
  * the bit stream before the call and flushes (encoding) or aligns
  * (decoding) it afterwards, gives it room for max(min_bits, max_bits) bits
- * (when max_bits is below the block's header, the budget wraps and only the
- * per-block bound of kvr_stream_maximum_size holds), keeps the limits valid and passes strides under which every addressed
- * element exists.  The stream record is never written.
+ * (a max_bits below the block's header gives an empty block), keeps the
+ * limits valid and passes strides under which every addressed element
+ * exists.  The stream record is never written.
  */
 /* int32 blocks */
 KVR_API size_t kvr_encode_block_int32_1(const kvr_stream* stream, const int32_t* block);

@@ -205,14 +205,16 @@ TEST_F(Protocol, GetBlockAndPutBlock)
   EXPECT_EQ(get(a, 5, 2), 5.0);
 }
 
-TEST_F(Protocol, SetCapacityFlushesAndKeepsLinesWhenRefused)
+TEST_F(Protocol, SetCapacityRefusedChangesNothing)
 {
   A2 a = make(0);
   set(a, 0, 0, 11);
   uint32_t mask = a.cache.mask;
+  counter::reset();
   EXPECT_THROW(a.cache.set_capacity(~size_t(0)), kvr::exception);
   EXPECT_EQ(a.cache.mask, mask);
-  EXPECT_EQ(a.cache.tags[1], 0u); // flushed before the refusal
+  EXPECT_EQ(a.cache.tags[1], (1u << 1) | 1); // still dirty: refused before the flush
+  EXPECT_EQ(counter::get().encodes, 0);
   a.cache.set_capacity(1000);
   EXPECT_EQ(a.cache.mask, 7u);
   EXPECT_EQ(get(a, 0, 0), 11.0);

@@ -84,6 +84,10 @@ TEST(Header, SerializationLimits)
             "kvr serialization supports only short headers");
   EXPECT_EQ(what_of([] { kvr::array2<double> a(0, 0, 8); H2d h(a); }),
             "kvr serialization supports only 1D, 2D, 3D, and 4D arrays");
+  // A zero extent below the highest non-zero one: the metadata cannot
+  // hold it (it would describe a smaller array).
+  EXPECT_EQ(what_of([] { kvr::array3<double> a(1, 0, 2, 8); kvr::codec::kvr_base<3u, double>::header h(a); }),
+            "kvr header length does not match expected length");
   EXPECT_EQ(what_of([] { kvr::array4<double> a(4097, 1, 1, 1, 8); H4d h(a); }),
             "kvr header length does not match expected length");
   EXPECT_EQ(what_of([] { kvr::array3<float> a(65537, 1, 1, 8); kvr::codec::kvr_base<3u, float>::header h(a); }),

@@ -111,6 +111,24 @@ template <class A> void walk_everything(A& a, size_t total)
   EXPECT_EQ(k, total);
   EXPECT_EQ(seen.size(), total);
   EXPECT_TRUE(end.dec().inc().eq(end));
+  // Beyond either end: moves keep their offsets, order and way back.
+  k = 0;
+  for (auto it = a.begin(); it.neq(end); it = it.inc(), k++)
+    for (ptrdiff_t d : {ptrdiff_t(total - k), ptrdiff_t(total - k + 1), ptrdiff_t(3 * total + 5), -ptrdiff_t(k + 1),
+                        -ptrdiff_t(k + 40)}) {
+      auto q = it.next(d);
+      ASSERT_EQ(ptrdiff_t(q.offset()), ptrdiff_t(k) + d) << k << " " << d;
+      ASSERT_TRUE(q.prev(d).eq(it)) << k << " " << d;
+      ASSERT_EQ(it.distance(q), d);
+      // 1-D proxies compare their indices unsigned: before begin is above.
+      if (d > 0 || a.dims > 1) {
+        ASSERT_EQ(d > 0 ? q.geq(end) : q.lt(a.begin()), 1) << k << " " << d;
+      }
+      ASSERT_TRUE(d > 0 ? q.dec().inc().eq(q) : q.inc().dec().eq(q)) << k << " " << d;
+    }
+  EXPECT_EQ(ptrdiff_t(a.begin().dec().offset()), -1);
+  EXPECT_TRUE(a.begin().dec().inc().eq(a.begin()));
+  EXPECT_EQ(end.inc().offset(), total + 1);
   EXPECT_EQ(a.begin().distance(end), ptrdiff_t(total));
   EXPECT_EQ(end.distance(a.begin()), -ptrdiff_t(total));
   EXPECT_EQ(a.begin().ptr().distance(end.ptr()), ptrdiff_t(total));
@@ -196,7 +214,13 @@ TEST(EmptyArrays, BeginIsEnd)
   auto p = a.begin();
   p.set_offset(0);
   EXPECT_TRUE(p.eq(a.end()));
-  EXPECT_TRUE(a.begin().ptr().next(3).eq(a.end().ptr())); // no division by 0
+  // Flat order over extents (0, 5): an extent of 0 keeps the remainder in
+  // its own index, so moves divide by nothing and land past the end.
+  auto q = a.begin().ptr().next(3);
+  EXPECT_EQ(q.i, 3u);
+  EXPECT_EQ(q.j, 0u);
+  EXPECT_EQ(q.offset(), 3u);
+  EXPECT_EQ(q.gt(a.end().ptr()), 1);
   kvr::array4<float> b(3, 3, 0, 3, 8);
   int visited = 0;
   for (auto it = b.begin(); it.neq(b.end()); it = it.inc())

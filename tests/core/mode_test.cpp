@@ -132,11 +132,14 @@ TEST_F(Mode, MaximumSize)
     // A reversible block's own precision field decides its planes, so
     // max_prec does not shorten it: 19 + 15 + 64 * 16 bits.
     {{1, 16658, 10, -1075}, kvr_type_double, {4, 4, 0, 0}, (1058 + 148 + 63) / 64 * 8},
-    // max_bits below the block header does not limit the code (the budget
-    // wraps): 9 + 3 + 32 * 4 bits; at the header it does.
-    {{1, 5, 64, -1074}, kvr_type_float, {4, 0, 0, 0}, (140 + 148 + 63) / 64 * 8},
+    // max_bits caps every block, also below the block's header (such a
+    // block is empty), and min_bits raises it again.
+    {{1, 5, 64, -1074}, kvr_type_float, {4, 0, 0, 0}, (5 + 148 + 63) / 64 * 8},
     {{1, 9, 64, -1074}, kvr_type_float, {4, 0, 0, 0}, (9 + 148 + 63) / 64 * 8},
-    {{1, 4, 64, -1075}, kvr_type_int32, {4, 0, 0, 0}, (5 + 3 + 128 + 148 + 63) / 64 * 8},
+    {{1, 4, 64, -1075}, kvr_type_int32, {4, 0, 0, 0}, (4 + 148 + 63) / 64 * 8},
+    {{1, 10, 64, -1075}, kvr_type_double, {16, 16, 0, 0}, (16 * 10 + 148 + 63) / 64 * 8},
+    {{7, 7, 64, -1074}, kvr_type_double, {5, 5, 5, 0}, (8 * 7 + 148 + 63) / 64 * 8},
+    {{0, 0, 64, -1074}, kvr_type_float, {4, 4, 0, 0}, (148 + 63) / 64 * 8},
   };
   for (auto c : cases) {
     set(c.l);
@@ -144,6 +147,13 @@ TEST_F(Mode, MaximumSize)
     EXPECT_EQ(kvr_stream_maximum_size(s, f), c.bytes) << c.type;
     kvr_field_free(f);
   }
+  // A rate set for int32 blocks and applied to a float field: 4 bits per
+  // block, below the float header.
+  kvr_stream_set_rate(s, 0.25, kvr_type_int32, 2, 0);
+  kvr_field* g = kvr_field_2d(nullptr, kvr_type_float, 4, 4);
+  EXPECT_EQ(kvr_stream_maximum_size(s, g), 24u);
+  kvr_field_free(g);
+
   kvr_field* f = kvr_field_alloc();
   EXPECT_EQ(kvr_stream_maximum_size(s, f), 0u);
   f->nx = 4;
@@ -155,7 +165,9 @@ TEST_F(Mode, MaximumSize)
 
 // The maximum size bounds the stream of any bytes decoded under any limits
 // a header can carry: blocks of all-ones bits, which take the longest codes,
-// stay inside a buffer of exactly that size.
+// and of arbitrary bits stay inside a buffer of exactly that size (the
+// sanitizer build catches a read past it).  The limits include every type's
+// block header with max_bits just below and at it, lossy and reversible.
 TEST_F(Mode, MaximumSizeBoundsForeignBlocks)
 {
   const struct { Limits l; kvr_type type; } cases[] = {
@@ -165,22 +177,47 @@ TEST_F(Mode, MaximumSizeBoundsForeignBlocks)
     {{1, 5, 64, -1074}, kvr_type_float},
     {{1, 11, 40, -1074}, kvr_type_double},
     {{1, 17, 64, -1075}, kvr_type_double},
+    {{0, 0, 64, -1074}, kvr_type_float},
+    {{0, 0, 64, -1075}, kvr_type_double},
+    {{0, 0, 64, -1074}, kvr_type_int32},
+    {{1, 8, 64, -1074}, kvr_type_float},
+    {{1, 12, 64, -1074}, kvr_type_double},
+    {{3, 4, 64, -1075}, kvr_type_int32},
+    {{1, 5, 64, -1075}, kvr_type_int64},
+    {{1, 6, 64, -1075}, kvr_type_float},
+    {{1, 7, 64, -1075}, kvr_type_float},
+    {{1, 14, 64, -1075}, kvr_type_float},
+    {{1, 15, 64, -1075}, kvr_type_float},
+    {{2, 18, 64, -1075}, kvr_type_double},
+    {{1, 19, 64, -1075}, kvr_type_double},
+    {{4, 4, 64, -1074}, kvr_type_float},
   };
+  const bool all_ones[] = {true, false};
   for (auto c : cases)
-    for (uint32_t d = 1; d <= 4; d++) {
-      set(c.l);
-      kvr_field* f = kvr_field_4d(nullptr, c.type, 5, d > 1 ? 5 : 0, d > 2 ? 5 : 0, d > 3 ? 5 : 0);
-      const size_t bytes = kvr_stream_maximum_size(s, f);
-      std::vector<uint64_t> words(bytes / 8 + 64, ~uint64_t(0));
-      std::vector<uint64_t> values(kvr_field_size(f, nullptr));
-      kvr_field_set_pointer(f, values.data());
-      bit_stream* bs = stream_open(words.data(), words.size() * 8);
-      kvr_stream_set_bit_stream(s, bs);
-      EXPECT_LE(kvr_decompress(s, f), bytes) << c.type << " d=" << d << " max_prec=" << c.l.max_prec;
-      kvr_stream_set_bit_stream(s, nullptr);
-      stream_close(bs);
-      kvr_field_free(f);
-    }
+    for (uint32_t d = 1; d <= 4; d++)
+      for (bool ones : all_ones) {
+        set(c.l);
+        kvr_field* f = kvr_field_4d(nullptr, c.type, 5, d > 1 ? 5 : 0, d > 2 ? 5 : 0, d > 3 ? 5 : 0);
+        const size_t bytes = kvr_stream_maximum_size(s, f);
+        std::vector<uint64_t> words(bytes / 8);
+        uint64_t x = 0x9e3779b97f4a7c15u;
+        for (uint64_t& w : words) {
+          x ^= x << 13;
+          x ^= x >> 7;
+          x ^= x << 17;
+          w = ones ? ~uint64_t(0) : x;
+        }
+        std::vector<uint64_t> values(kvr_field_size(f, nullptr));
+        kvr_field_set_pointer(f, values.data());
+        bit_stream* bs = stream_open(words.data(), bytes);
+        kvr_stream_set_bit_stream(s, bs);
+        EXPECT_LE(kvr_decompress(s, f), bytes)
+            << c.type << " d=" << d << " limits " << c.l.min_bits << " " << c.l.max_bits << " "
+            << c.l.max_prec << " " << c.l.min_exp;
+        kvr_stream_set_bit_stream(s, nullptr);
+        stream_close(bs);
+        kvr_field_free(f);
+      }
 }
 
 } // namespace

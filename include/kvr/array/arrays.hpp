@@ -69,6 +69,9 @@ protected:
   serial_header(const void* bytes_in, size_t bytes);
 };
 
+// Every operation that changes an array allocates first and either
+// completes or throws (kvr::exception, std::bad_alloc) with the array
+// exactly as it was, cache contents included.
 template <typename S, unsigned N, class Store, class Cache> class basic_array : public array {
 public:
   using value_type = S;
@@ -84,16 +87,64 @@ public:
     return store.data;
   }
 
+  // geometry: the array's extents as given, with its blocks, element count
+  // and the orders of its proxies.
+  KVR_INLINE shape<N> geometry() const
+  {
+    size_t n[N];
+    extents(n);
+    return shape<N>(n);
+  }
+
+  // size: the number of elements, the product of the extents; 0 when one
+  // is 0.
+  size_t size() const { return geometry().count(); }
+
+  // set_rate: a new fixed rate with word-aligned blocks, as the array's
+  // constructor takes it (a rate of 0, a negative rate or NaN gives the
+  // smallest block, 64 bits); every value and every cached change is
+  // dropped.  Returns the rate kvr_stream_set_rate reports for it, bits per
+  // block / 4^N, also when the stream is then outside fixed-rate mode
+  // (rate() reads 0 then).  std::bad_alloc leaves the array unchanged.
+  KVR_OUT_OF_LINE double set_rate(double r)
+  {
+    double in_force = store.set_rate(r);
+    cache.clear();
+    return in_force;
+  }
+
+  // cache_size: the cache's bytes, its lines times 4^N values.
+  size_t cache_size() const { return cache.capacity(); }
+
+  // set_cache_size: writes every cached change back, then holds
+  // lines_for(bytes) lines (bytes 0: the default size).  kvr::exception
+  // "kvr array too large for cache" for 2^31 blocks or lines or more, and
+  // std::bad_alloc, leave the array unchanged, cached changes included.
+  void set_cache_size(size_t bytes) { cache.set_capacity(bytes); }
+
+  // resize_to: new extents, x first, kept as given; no value survives (the
+  // new buffer is zero-filled when clear) and the cache keeps its number of
+  // lines.  kvr::exception "kvr array too large for cache" for 2^31 blocks
+  // or more, and std::bad_alloc, leave the array unchanged.
+  KVR_OUT_OF_LINE void resize_to(const size_t* e, bool clear)
+  {
+    store.resize_to(e, clear);
+    cache.clear();
+    size_t* f[4] = {&nx, &ny, &nz, &nw};
+    for (unsigned d = 0; d < N; d++)
+      *f[d] = e[d];
+  }
+
   // Compresses the plain array p block by block; cached blocks take the
   // new values in their lines, the others are encoded at once.
   void set_array(const S* p)
   {
+    const shape<N> g = store.geometry();
     ptrdiff_t s[N];
-    size_t origin_unit[N];
-    strides(s);
-    size_t blocks = store.block_count();
+    geometry().strides(s);
+    const size_t blocks = g.block_count();
     for (size_t b = 0; b < blocks; b++) {
-      const S* q = p + origin(b, s, origin_unit);
+      const S* q = p + g.origin(b, s);
       if (!cache.put_block(b, q, s))
         Store::ops::encode(store, b, q, s, false);
     }
@@ -105,26 +156,30 @@ public:
   // read of the others.
   void get_all(S* p)
   {
+    const shape<N> g = store.geometry();
     ptrdiff_t s[N];
-    size_t origin_unit[N];
-    strides(s);
-    size_t blocks = store.block_count();
+    geometry().strides(s);
+    const size_t blocks = g.block_count();
     for (size_t b = 0; b < blocks; b++)
-      cache.get_block(b, p + origin(b, s, origin_unit), s);
+      cache.get_block(b, p + g.origin(b, s), s);
   }
 
-  void deep_copy(const basic_array& a)
+  // deep_copy: this array becomes an independent copy of a, cached lines
+  // and dirty marks included; nothing when a is this array.
+  // std::bad_alloc leaves this array unchanged.
+  KVR_OUT_OF_LINE void deep_copy(const basic_array& a)
   {
     if (this == &a)
       return;
+    typename Cache::line_set lines(a.cache);
+    store.deep_copy(a.store);
+    cache.adopt(lines);
     type = a.type;
     dims = a.dims;
     nx = a.nx;
     ny = a.ny;
     nz = a.nz;
     nw = a.nw;
-    store.deep_copy(a.store);
-    cache.deep_copy(a.cache);
   }
 
   basic_array& operator=(const basic_array& a)
@@ -138,8 +193,7 @@ protected:
 
   template <size_t... I>
   basic_array(std::index_sequence<I...>, const size_t* n, double r, const S* p, size_t cache_bytes)
-    : array(scalar, N), store(n[I]..., kvr_config_rate(r, 1)),
-      cache(&store, Cache::lines_for(cache_bytes, store.block_count()))
+    : array(scalar, N), store(n[I]..., r), cache(&store, Cache::lines_for(cache_bytes, store.block_count()))
   {
     size_t* e[4] = {&nx, &ny, &nz, &nw};
     for (unsigned d = 0; d < N; d++)
@@ -150,8 +204,7 @@ protected:
 
   template <size_t... I>
   basic_array(std::index_sequence<I...>, const array::header& h, const void* buffer, size_t buffer_bytes)
-    : array(N, scalar, h), store(extent(h, I)..., kvr_config_rate(h.rate(), 1)),
-      cache(&store, Cache::lines_for(0, store.block_count()))
+    : array(N, scalar, h), store(extent(h, I)..., h.rate()), cache(&store, Cache::lines_for(0, store.block_count()))
   {
     if (buffer) {
       if (buffer_bytes && buffer_bytes < store.bytes)
@@ -182,27 +235,6 @@ private:
     const size_t e[4] = {h.nx, h.ny, h.nz, h.nw};
     return e[d];
   }
-
-  void strides(ptrdiff_t* s) const
-  {
-    size_t n[N];
-    extents(n);
-    s[0] = 1;
-    for (unsigned d = 1; d < N; d++)
-      s[d] = s[d - 1] * ptrdiff_t(n[d - 1]);
-  }
-
-  // Offset in the plain array of block b's first value.
-  ptrdiff_t origin(size_t b, const ptrdiff_t* s, size_t* c) const
-  {
-    size_t n[N], bc[N], v[N];
-    store.shape(n, bc);
-    block_shape<N>(n, bc, b, c, v);
-    ptrdiff_t o = 0;
-    for (unsigned d = 0; d < N; d++)
-      o += 4 * ptrdiff_t(c[d]) * s[d];
-    return o;
-  }
 };
 
 } // namespace detail
@@ -230,9 +262,8 @@ public:
   }                                                                                  \
   iterator end()                                                                     \
   {                                                                                  \
-    size_t n[N], x[N];                                                               \
-    this->extents(n);                                                                \
-    detail::walk<N>::end(n, x);                                                      \
+    size_t x[N];                                                                     \
+    this->geometry().end(x);                                                         \
     return make<iterator>(x);                                                        \
   }                                                                                  \
                                                                                      \
@@ -265,6 +296,12 @@ public:
     this->deep_copy(a);
     return *this;
   }
+  // resize: new extents (see resize_to).
+  void resize(size_t nx_, bool clear = true)
+  {
+    const size_t e[1] = {nx_};
+    this->resize_to(e, clear);
+  }
 
   // Writes every value into p, block by block; the cache does not change.
   void get_array(S* p) { this->get_all(p); }
@@ -287,6 +324,12 @@ public:
   {
     this->deep_copy(a);
     return *this;
+  }
+  // resize: new extents (see resize_to).
+  void resize(size_t nx_, size_t ny_, bool clear = true)
+  {
+    const size_t e[2] = {nx_, ny_};
+    this->resize_to(e, clear);
   }
 
 private:
@@ -312,6 +355,12 @@ public:
     this->deep_copy(a);
     return *this;
   }
+  // resize: new extents (see resize_to).
+  void resize(size_t nx_, size_t ny_, size_t nz_, bool clear = true)
+  {
+    const size_t e[3] = {nx_, ny_, nz_};
+    this->resize_to(e, clear);
+  }
 
 private:
   struct ext { size_t n[3]; };
@@ -336,6 +385,12 @@ public:
   {
     this->deep_copy(a);
     return *this;
+  }
+  // resize: new extents (see resize_to).
+  void resize(size_t nx_, size_t ny_, size_t nz_, size_t nw_, bool clear = true)
+  {
+    const size_t e[4] = {nx_, ny_, nz_, nw_};
+    this->resize_to(e, clear);
   }
 
 private:

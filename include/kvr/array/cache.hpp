@@ -19,6 +19,51 @@ public:
   S* lines;
   Store* store;
 
+  // Tags and lines held here until a cache adopts them, and released here
+  // otherwise: a cache allocates everything it needs before it changes.
+  class line_set {
+  public:
+    uint32_t mask = 0;
+    uint32_t* tags = nullptr;
+    S* lines = nullptr;
+
+    // mask + 1 empty lines.
+    explicit line_set(uint32_t m) : mask(m)
+    {
+      const size_t n = size_t(m) + 1;
+      tags = static_cast<uint32_t*>(std::malloc(n * sizeof(uint32_t)));
+      lines = tags ? static_cast<S*>(std::malloc(n * line_bytes)) : nullptr;
+      if (!lines) {
+        std::free(tags);
+        throw std::bad_alloc();
+      }
+      std::memset(tags, 0, n * sizeof(uint32_t));
+    }
+    // A copy of c's tags and lines, dirty bits included.
+    explicit line_set(const line_cache& c)
+    {
+      if (!c.tags)
+        return;
+      const size_t n = size_t(c.mask) + 1;
+      tags = static_cast<uint32_t*>(std::malloc(n * sizeof(uint32_t)));
+      lines = tags ? static_cast<S*>(std::malloc(n * line_bytes)) : nullptr;
+      if (!lines) {
+        std::free(tags);
+        throw std::bad_alloc();
+      }
+      mask = c.mask;
+      std::memcpy(tags, c.tags, n * sizeof(uint32_t));
+      std::memcpy(lines, c.lines, n * line_bytes);
+    }
+    line_set(const line_set&) = delete;
+    line_set& operator=(const line_set&) = delete;
+    ~line_set()
+    {
+      std::free(tags);
+      std::free(lines);
+    }
+  };
+
   line_cache() : mask(0), tags(nullptr), lines(nullptr), store(nullptr) {}
   line_cache(Store* s, uint32_t count) : mask(0), tags(nullptr), lines(nullptr), store(nullptr)
   {
@@ -50,26 +95,22 @@ public:
   }
 
   // Replaces every line by `count` empty lines, rounded up to a power of
-  // two; nothing is written back.
-  void resize(uint32_t count)
+  // two; nothing is written back.  std::bad_alloc leaves the cache as it
+  // was.
+  KVR_OUT_OF_LINE void resize(uint32_t count)
   {
-    if (count > (uint32_t(1) << 31))
-      throw std::bad_alloc();
-    uint32_t m = count ? count - 1 : 1;
-    while (m & (m + 1))
-      m |= m + 1;
-    release();
-    size_t n = size_t(m) + 1;
-    tags = static_cast<uint32_t*>(std::malloc(n * sizeof(uint32_t)));
-    if (!tags)
-      throw std::bad_alloc();
-    lines = static_cast<S*>(std::malloc(n * line_bytes));
-    if (!lines) {
-      release();
-      throw std::bad_alloc();
-    }
-    mask = m;
-    std::memset(tags, 0, n * sizeof(uint32_t));
+    line_set s(mask_for(count));
+    adopt(s);
+  }
+
+  // Writes every line back, then resizes for a new byte count (0: the
+  // default).  When lines_for refuses the count or the lines cannot be
+  // allocated, nothing has changed.
+  KVR_OUT_OF_LINE void set_capacity(size_t bytes)
+  {
+    line_set s(mask_for(lines_for(bytes, store->block_count())));
+    flush();
+    adopt(s);
   }
 
   void clear()
@@ -95,33 +136,31 @@ public:
 
   size_t capacity() const { return (size_t(mask) + 1) * line_bytes; }
 
-  void deep_copy(const line_cache& c)
+  // Takes a copy of c's tags and lines; std::bad_alloc leaves the cache as
+  // it was.
+  KVR_OUT_OF_LINE void deep_copy(const line_cache& c)
   {
     if (this == &c)
       return;
+    line_set s(c);
+    adopt(s);
+  }
+
+  // Takes s's tags and lines in place of its own; cannot fail.
+  void adopt(line_set& s)
+  {
     release();
-    size_t n = size_t(c.mask) + 1;
-    if (c.tags) {
-      tags = static_cast<uint32_t*>(std::malloc(n * sizeof(uint32_t)));
-      if (!tags)
-        throw std::bad_alloc();
-      std::memcpy(tags, c.tags, n * sizeof(uint32_t));
-    }
-    if (c.lines) {
-      lines = static_cast<S*>(std::malloc(n * line_bytes));
-      if (!lines) {
-        release();
-        throw std::bad_alloc();
-      }
-      std::memcpy(lines, c.lines, n * line_bytes);
-    }
-    mask = tags ? c.mask : 0;
+    mask = s.mask;
+    tags = s.tags;
+    lines = s.lines;
+    s.tags = nullptr;
+    s.lines = nullptr;
   }
 
   // The access protocol for one element of block b: on a miss the new tag
   // is stored first, a dirty victim is written back, then b is decoded,
   // also for a write.  Returns the line holding b.
-  S* access(size_t b, bool write)
+  KVR_INLINE S* access(size_t b, bool write)
   {
     uint32_t t = uint32_t(b + 1);
     uint32_t li = t & mask;
@@ -137,26 +176,16 @@ public:
   }
 
   // Block number and value index of an element.
-  void locate(const size_t* idx, size_t& b, size_t& v) const
-  {
-    size_t n[N], bc[N];
-    store->shape(n, bc);
-    b = 0;
-    v = 0;
-    for (unsigned d = N; d-- > 0;) {
-      b = b * bc[d] + idx[d] / 4;
-      v = v * 4 + idx[d] % 4;
-    }
-  }
+  KVR_INLINE void locate(const size_t* idx, size_t& b, size_t& v) const { store->geometry().locate(idx, b, v); }
 
-  S read(const size_t* idx)
+  KVR_INLINE S read(const size_t* idx)
   {
     size_t b, v;
     locate(idx, b, v);
     return access(b, false)[v];
   }
 
-  void write(const size_t* idx, S value)
+  KVR_INLINE void write(const size_t* idx, S value)
   {
     size_t b, v;
     locate(idx, b, v);
@@ -206,14 +235,6 @@ protected:
     store->decode(b, line);
   }
 
-  // Writes every line back, then resizes for a new byte count; when
-  // lines_for refuses the count, the cache keeps its (now empty) lines.
-  void set_capacity(size_t bytes)
-  {
-    flush();
-    resize(lines_for(bytes, store->block_count()));
-  }
-
   void release()
   {
     std::free(tags);
@@ -233,9 +254,19 @@ protected:
 
   bool valid(size_t b, size_t* v) const
   {
-    size_t n[N], bc[N], c[N];
-    store->shape(n, bc);
-    return block_shape<N>(n, bc, b, c, v);
+    size_t c[N];
+    return store->geometry().block(b, c, v);
+  }
+
+  // The mask of `count` lines rounded up to a power of two (0 lines: 2).
+  static uint32_t mask_for(uint32_t count)
+  {
+    if (count > (uint32_t(1) << 31))
+      throw std::bad_alloc();
+    uint32_t m = count ? count - 1 : 1;
+    while (m & (m + 1))
+      m |= m + 1;
+    return m;
   }
 
   static void scatter(const S* line, S* p, const ptrdiff_t* s, const size_t* v)
@@ -269,7 +300,6 @@ template <typename S> class LineCache2 : public detail::line_cache<S, 2, BlockSt
 public:
   using base::base;
 
-  using base::set_capacity;
 };
 
 template <typename S> class LineCache3 : public detail::line_cache<S, 3, BlockStore3<S>> {
@@ -279,7 +309,6 @@ public:
   using base::base;
   using base::get_block;
 
-  using base::set_capacity;
   void get_block(size_t b, S* p, ptrdiff_t sx, ptrdiff_t sy, ptrdiff_t sz)
   {
     const ptrdiff_t s[3] = {sx, sy, sz};
@@ -301,7 +330,6 @@ public:
   using base::base;
   using base::get_block;
 
-  using base::set_capacity;
   S get(size_t i, size_t j, size_t k, size_t l)
   {
     const size_t idx[4] = {i, j, k, l};

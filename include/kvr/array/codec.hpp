@@ -72,14 +72,6 @@ template <typename S> struct scalar_type;
 template <> struct scalar_type<float> { static constexpr kvr_type value = kvr_type_float; };
 template <> struct scalar_type<double> { static constexpr kvr_type value = kvr_type_double; };
 
-// a * b, or SIZE_MAX when the product does not fit.
-inline size_t mul_sat(size_t a, size_t b)
-{
-  if (a != 0 && b > SIZE_MAX / a)
-    return SIZE_MAX;
-  return a * b;
-}
-
 // Owns one kvr_stream record; shared by the four bindings.
 template <typename S, unsigned N> class stream_binding {
 public:
@@ -104,26 +96,6 @@ public:
     if (bs)
       stream_close(bs);
     kvr_stream_set_bit_stream(stream, nullptr);
-  }
-
-  // Buffer bytes for the array f describes under the stream's limits.
-  size_t required_bytes(const kvr_field* f) const
-  {
-    if (!f->nx && !f->ny && !f->nz && !f->nw)
-      return 0;
-    if (kvr_stream_compression_mode(stream) != kvr_mode_fixed_rate)
-      return kvr_stream_maximum_size(stream, f);
-    size_t blocks = 1;
-    const size_t n[4] = {f->nx, f->ny, f->nz, f->nw};
-    for (size_t e : n)
-      blocks = mul_sat(blocks, e ? (e + 3) / 4 : 1);
-    uint32_t max_bits = 0;
-    kvr_stream_params(stream, nullptr, &max_bits, nullptr, nullptr);
-    size_t bits = mul_sat(blocks, max_bits);
-    size_t w = stream_alignment();
-    if (bits > SIZE_MAX - (w - 1))
-      return SIZE_MAX;
-    return (bits + w - 1) / w * w / 8;
   }
 
   using codec = block_codec<S, N>;

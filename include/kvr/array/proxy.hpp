@@ -1,8 +1,20 @@
+// References, pointers (flat order) and iterators (block order) of the
+// compressed arrays.  Positions and offsets come from the array's shape
+// (shape.hpp).  Moves beyond either end never divide by 0 and touch no
+// element: a pointer lands at the flat split of its offset, an iterator at
+// every index 0 but the last, which is end's last index + (offset - count).
+// Both keep their offset, so distance measures the move, the opposite move
+// comes back, and for 2 to 4 dimensions a position past the end compares
+// >= end and one before begin < begin (dec of begin included); 1-D proxies
+// compare their index unsigned.  An array without elements has its end at
+// its begin.
 #ifndef KVR_ARRAY_PROXY_HPP
 #define KVR_ARRAY_PROXY_HPP
 
 #include <cstddef>
 #include <cstdint>
+
+#include "kvr/array/shape.hpp"
 
 namespace kvr {
 namespace detail {
@@ -35,161 +47,6 @@ template <class A> struct index_record<A, 4> {
   void save(const size_t* x) { i = x[0]; j = x[1]; k = x[2]; l = x[3]; }
 };
 
-// Geometry of positions over the extents n of an N-dimensional array.
-template <unsigned N> struct walk {
-  static size_t count(const size_t* n)
-  {
-    size_t c = 1;
-    for (unsigned d = 0; d < N; d++)
-      c *= n[d];
-    return c;
-  }
-
-  // One past the last element.  An array without elements has its end at
-  // its begin, so a walk from begin to end visits nothing.
-  static void end(const size_t* n, size_t* x)
-  {
-    for (unsigned d = 0; d < N; d++)
-      x[d] = 0;
-    if (count(n))
-      x[N - 1] = n[N - 1];
-  }
-
-  static size_t flat_offset(const size_t* n, const size_t* x)
-  {
-    size_t f = 0;
-    for (unsigned d = N; d-- > 0;)
-      f = f * n[d] + x[d];
-    return f;
-  }
-
-  static void flat_split(const size_t* n, size_t f, size_t* x)
-  {
-    if (!count(n)) {
-      end(n, x);
-      return;
-    }
-    for (unsigned d = 0; d + 1 < N; d++) {
-      x[d] = f % n[d];
-      f /= n[d];
-    }
-    x[N - 1] = f;
-  }
-
-  static size_t start(size_t x) { return x & ~size_t(3); }
-  static size_t extent(size_t n, size_t xb) { return (n < xb + 4 ? n : xb + 4) - xb; }
-
-  static size_t block_offset(const size_t* n, const size_t* x)
-  {
-    if (N == 1)
-      return x[0];
-    if (x[N - 1] == n[N - 1])
-      return count(n);
-    size_t b[4] = {0, 0, 0, 0}, e[4] = {0, 0, 0, 0}, r[4] = {0, 0, 0, 0};
-    for (unsigned d = 0; d < N; d++) {
-      b[d] = start(x[d]);
-      e[d] = extent(n[d], b[d]);
-      r[d] = x[d] & 3;
-    }
-    if (N == 2)
-      return b[1] * n[0] + e[1] * b[0] + e[0] * r[1] + r[0];
-    if (N == 3)
-      return b[2] * n[0] * n[1] + e[2] * (b[1] * n[0] + e[1] * b[0]) + e[0] * (e[1] * r[2] + r[1]) + r[0];
-    return b[3] * n[0] * n[1] * n[2] + e[3] * (b[2] * n[0] * n[1] + e[2] * (b[1] * n[0] + e[1] * b[0])) +
-           e[0] * (e[1] * (e[2] * r[3] + r[2]) + r[1]) + r[0];
-  }
-
-  static void block_position(const size_t* n, size_t p, size_t* x)
-  {
-    if (N == 1) {
-      x[0] = p;
-      return;
-    }
-    if (p == count(n) || !count(n)) {
-      end(n, x);
-      return;
-    }
-    // Peel the dimensions from the last down: whole slabs of blocks, then
-    // the raster index inside one block.
-    size_t b[4] = {0, 0, 0, 0}, e[4] = {1, 1, 1, 1};
-    size_t slab = count(n);
-    size_t inner = 1;
-    for (unsigned d = N; d-- > 0;) {
-      slab /= n[d];
-      size_t unit = slab * inner;
-      b[d] = start(p / unit);
-      e[d] = extent(n[d], b[d]);
-      p -= b[d] * unit;
-      inner *= e[d];
-    }
-    for (unsigned d = N; d-- > 0;) {
-      inner /= e[d];
-      if (d == 0)
-        x[0] = b[0] + p;
-      else {
-        x[d] = b[d] + p / inner;
-        p %= inner;
-      }
-    }
-  }
-
-  static void inc(const size_t* n, size_t* x)
-  {
-    if (N == 1) {
-      x[0]++;
-      return;
-    }
-    for (unsigned d = 0; d < N; d++) {
-      size_t y = x[d] + 1;
-      if ((y & 3) && y != n[d]) {
-        x[d] = y;
-        return;
-      }
-      x[d] = start(x[d]);
-    }
-    for (unsigned d = 0; d + 1 < N; d++) {
-      size_t y = x[d] + 4;
-      if (y < n[d]) {
-        x[d] = y;
-        return;
-      }
-      x[d] = 0;
-    }
-    size_t y = x[N - 1] + 4;
-    x[N - 1] = y < n[N - 1] ? y : n[N - 1];
-  }
-
-  static void dec(const size_t* n, size_t* x)
-  {
-    if (N == 1) {
-      x[0]--;
-      return;
-    }
-    if (x[N - 1] == n[N - 1]) {
-      for (unsigned d = 0; d < N; d++)
-        x[d] = n[d] - 1;
-      return;
-    }
-    for (unsigned d = 0; d < N; d++)
-      if (x[d] & 3) {
-        x[d]--;
-        for (unsigned e = 0; e < d; e++)
-          x[e] = start(x[e]) + extent(n[e], start(x[e])) - 1;
-        return;
-      }
-    for (unsigned d = 0; d < N; d++)
-      if (x[d]) {
-        x[d]--;
-        for (unsigned e = 0; e < d; e++)
-          x[e] = n[e] - 1;
-        for (unsigned e = d + 1; e < N; e++)
-          x[e] = x[e] + extent(n[e], x[e]) - 1;
-        return;
-      }
-    // At the first element there is nowhere to go; stay.
-  }
-};
-
 template <class A, unsigned N, bool Block> struct position_t;
 template <class A, unsigned N> using pointer_t = position_t<A, N, false>;
 
@@ -197,13 +54,13 @@ template <class A, unsigned N> using pointer_t = position_t<A, N, false>;
 template <class A, unsigned N> struct reference_t : index_record<A, N> {
   using value_type = typename A::value_type;
 
-  value_type get() const
+  KVR_INLINE value_type get() const
   {
     size_t x[N];
     this->load(x);
     return this->array->cache.read(x);
   }
-  void set(value_type v) const
+  KVR_INLINE void set(value_type v) const
   {
     size_t x[N];
     this->load(x);
@@ -225,30 +82,23 @@ template <class A, unsigned N, bool Block> struct position_t : index_record<A, N
   using value_type = typename A::value_type;
   using reference = reference_t<A, N>;
 
-  static void extents(const A* a, size_t* n)
-  {
-    const size_t e[4] = {a->nx, a->ny, a->nz, a->nw};
-    for (unsigned d = 0; d < N; d++)
-      n[d] = e[d];
-  }
-
   size_t offset() const
   {
-    size_t n[N], x[N];
-    extents(this->array, n);
+    size_t x[N];
     this->load(x);
-    return Block ? walk<N>::block_offset(n, x) : walk<N>::flat_offset(n, x);
+    const shape<N> g = this->array->geometry();
+    return Block ? g.block_offset(x) : g.flat_offset(x);
   }
 
   // Moves this proxy to an offset.
   void set_offset(size_t p)
   {
-    size_t n[N], x[N];
-    extents(this->array, n);
+    size_t x[N];
+    const shape<N> g = this->array->geometry();
     if (Block)
-      walk<N>::block_position(n, p, x);
+      g.block_position(p, x);
     else
-      walk<N>::flat_split(n, p, x);
+      g.flat_split(p, x);
     this->save(x);
   }
 
@@ -282,10 +132,9 @@ template <class A, unsigned N, bool Block> struct position_t : index_record<A, N
     if (!Block)
       return at(1);
     position_t q = *this;
-    size_t n[N], x[N];
-    extents(this->array, n);
+    size_t x[N];
     q.load(x);
-    walk<N>::inc(n, x);
+    this->array->geometry().inc(x);
     q.save(x);
     return q;
   }
@@ -294,10 +143,9 @@ template <class A, unsigned N, bool Block> struct position_t : index_record<A, N
     if (!Block)
       return at(-1);
     position_t q = *this;
-    size_t n[N], x[N];
-    extents(this->array, n);
+    size_t x[N];
     q.load(x);
-    walk<N>::dec(n, x);
+    this->array->geometry().dec(x);
     q.save(x);
     return q;
   }

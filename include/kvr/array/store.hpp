@@ -8,6 +8,7 @@
 
 #include "kvr/array/codec.hpp"
 #include "kvr/array/exception.hpp"
+#include "kvr/array/shape.hpp"
 
 namespace kvr {
 
@@ -18,26 +19,6 @@ constexpr size_t max_blocks = size_t(1) << 31;
 
 // Largest multiple of 64 that fits in 32 bits.
 constexpr uint32_t max_aligned_bits = 0xffffffc0u;
-
-// Block coordinates and valid counts of block b; true for a full block.
-template <unsigned N>
-inline bool block_shape(const size_t* n, const size_t* bc, size_t b, size_t* c, size_t* v)
-{
-  bool full = true;
-  for (unsigned d = 0; d < N; d++) {
-    if (d + 1 < N) {
-      c[d] = b % bc[d];
-      b /= bc[d];
-    }
-    else
-      c[d] = b;
-    size_t left = n[d] - 4 * c[d];
-    v[d] = left < 4 ? left : 4;
-    if (v[d] != 4)
-      full = false;
-  }
-  return full;
-}
 
 // Calls f(i, o) for every position of the valid sub-block v (x fastest):
 // i is its index in a block, o its offset in an array of strides s.
@@ -58,29 +39,43 @@ inline void for_each_valid(const size_t* v, const ptrdiff_t* s, F f)
             ptrdiff_t(x) * t[0] + ptrdiff_t(y) * t[1] + ptrdiff_t(z) * t[2] + ptrdiff_t(w) * t[3]);
 }
 
-// Block counts for the given extents; any zero extent of a 2- to 4-D
-// store empties all of them.  Returns the saturated product.
-template <unsigned N>
-inline size_t block_counts(const size_t* n, size_t* out_n, size_t* out_b)
-{
-  bool empty = false;
-  for (unsigned d = 0; d < N; d++)
-    if (!n[d])
-      empty = true;
-  size_t blocks = 1;
-  for (unsigned d = 0; d < N; d++) {
-    out_n[d] = (empty && N > 1) ? 0 : n[d];
-    out_b[d] = out_n[d] / 4 + (out_n[d] % 4 != 0);
-    blocks = mul_sat(blocks, out_b[d]);
-  }
-  return blocks;
-}
+// A compressed buffer and the bit stream over it, held here until a store
+// adopts them, and released here otherwise: a store allocates everything
+// it needs before it changes anything.
+class fresh_buffer {
+public:
+  void* data = nullptr;
+  size_t bytes;
+  bit_stream* bits = nullptr;
 
-inline void throw_too_large_if(size_t blocks)
-{
-  if (blocks >= max_blocks)
-    throw kvr::exception(text::too_large);
-}
+  // n bytes: a copy of `from` when it is not NULL, else zero-filled when
+  // clear.  Throws std::bad_alloc.
+  fresh_buffer(size_t n, bool clear, const void* from = nullptr) : bytes(n)
+  {
+    if (n) {
+      data = std::malloc(n);
+      if (!data)
+        throw std::bad_alloc();
+      if (from)
+        std::memcpy(data, from, n);
+      else if (clear)
+        std::memset(data, 0, n);
+    }
+    bits = stream_open(data, n);
+    if (!bits) {
+      std::free(data);
+      throw std::bad_alloc();
+    }
+  }
+  fresh_buffer(const fresh_buffer&) = delete;
+  fresh_buffer& operator=(const fresh_buffer&) = delete;
+  ~fresh_buffer()
+  {
+    if (bits)
+      stream_close(bits);
+    std::free(data);
+  }
+};
 
 } // namespace detail
 
@@ -107,64 +102,6 @@ public:
   BlockStore(const BlockStore&) = delete;
   BlockStore& operator=(const BlockStore&) = delete;
 
-  // Applies a fixed-rate (or equal-limits custom) configuration and
-  // allocates a zero-filled buffer.  Every slot is a whole number of
-  // 64-bit words, so writing one block back never touches another.
-  void configure(const kvr_config& config)
-  {
-    kvr_stream* s = codec.stream;
-    switch (config.mode) {
-      case kvr_mode_custom: {
-        const auto& c = config.arg.custom;
-        if (c.min_bits != c.max_bits)
-          throw kvr::exception(detail::text::variable_rate);
-        // Limits the stream would reject leave it with limits that do not
-        // describe the slots; refuse them instead.
-        if (c.max_prec < 1 || c.max_prec > 64 || c.max_bits > detail::max_aligned_bits)
-          throw kvr::exception(detail::text::mode_unsupported);
-        uint32_t bits = aligned(c.max_bits);
-        kvr_stream_set_params(s, bits, bits, c.max_prec, c.min_exp);
-        break;
-      }
-      case kvr_mode_fixed_rate: {
-        // Always word-aligned: a rate whose sign bit is clear (a negative
-        // rate given to an array) would otherwise give unaligned slots.
-        double r = config.arg.rate;
-        kvr_stream_set_rate(s, std::signbit(r) ? -r : r, Codec::scalar, Codec::dims, 1);
-        uint32_t bits = 0;
-        kvr_stream_params(s, nullptr, &bits, nullptr, nullptr);
-        if (bits != aligned(bits))
-          kvr_stream_set_params(s, aligned(bits), aligned(bits), 64, -1074);
-        break;
-      }
-      case kvr_mode_fixed_precision:
-      case kvr_mode_fixed_accuracy:
-      case kvr_mode_reversible:
-        throw kvr::exception(detail::text::variable_rate);
-      default:
-        throw kvr::exception(detail::text::mode_unsupported);
-    }
-    uint32_t max_bits = 0;
-    kvr_stream_params(s, nullptr, &max_bits, nullptr, nullptr);
-    index.bits_per_block = max_bits;
-    allocate(true);
-  }
-
-  // Replaces the buffer by a new one of required_bytes bytes.
-  void allocate(bool clear)
-  {
-    release();
-    bytes = required_bytes();
-    if (bytes) {
-      data = std::malloc(bytes);
-      if (!data)
-        throw std::bad_alloc();
-      if (clear)
-        std::memset(data, 0, bytes);
-    }
-    attach();
-  }
-
 protected:
   BlockStore() : data(nullptr), bytes(0), index(), codec() {}
 
@@ -176,40 +113,28 @@ protected:
     codec.close_bit_stream();
   }
 
-  void attach()
-  {
-    bit_stream* bs = stream_open(data, bytes);
-    if (!bs)
-      throw std::bad_alloc();
-    kvr_stream_set_bit_stream(codec.stream, bs);
-  }
-
-  void copy_base(const BlockStore& s)
+  // Takes f's buffer and bit stream in place of its own; cannot fail.
+  void adopt(detail::fresh_buffer& f)
   {
     release();
-    if (s.data) {
-      data = std::malloc(s.bytes ? s.bytes : 1);
-      if (!data)
-        throw std::bad_alloc();
-      std::memcpy(data, s.data, s.bytes);
-    }
-    bytes = s.bytes;
-    index = s.index;
-    kvr_stream copy = *s.codec.stream;
-    copy.stream = nullptr;
-    *codec.stream = copy;
-    attach();
+    data = f.data;
+    bytes = f.bytes;
+    kvr_stream_set_bit_stream(codec.stream, f.bits);
+    f.data = nullptr;
+    f.bits = nullptr;
   }
 
-  // The slot of a rate must hold at least the block's max_bits; the core's
-  // size is kept where it is larger (streams outside fixed-rate mode).
-  size_t slot_bytes(size_t field_bytes) const
+  // Takes the four limits of l; the bit stream and the execution record
+  // stay.
+  void set_limits(const kvr_stream& l)
   {
-    size_t slots = detail::mul_sat(block_count(), index.bits_per_block) / 8;
-    return field_bytes > slots ? field_bytes : slots;
+    kvr_stream* s = codec.stream;
+    s->min_bits = l.min_bits;
+    s->max_bits = l.max_bits;
+    s->max_prec = l.max_prec;
+    s->min_exp = l.min_exp;
   }
 
-private:
   static uint32_t aligned(uint32_t bits)
   {
     if (bits == 0)
@@ -222,18 +147,17 @@ private:
 
 namespace detail {
 
-// The operations the four concrete stores share, on extents and block
-// counts passed as arrays.
+// The operations the four concrete stores share, on their geometry.
 template <typename S, unsigned N, class Store> struct store_ops {
   using codec = block_codec<S, N>;
 
   static size_t encode(Store& st, size_t b, const S* p, const ptrdiff_t* s, bool contiguous)
   {
-    size_t n[N], bc[N], c[N], v[N];
-    st.shape(n, bc);
-    if (b >= st.block_count() || !st.index.bits_per_block || !st.data)
+    const shape<N> g = st.geometry();
+    if (b >= g.block_count() || !st.index.bits_per_block || !st.data)
       return 0;
-    bool full = block_shape<N>(n, bc, b, c, v);
+    size_t c[N], v[N];
+    bool full = g.block(b, c, v);
     kvr_stream* z = st.codec.stream;
     stream_set_write_offset(kvr_stream_bit_stream(z), uint64_t(b) * st.index.bits_per_block);
     size_t bits;
@@ -249,18 +173,18 @@ template <typename S, unsigned N, class Store> struct store_ops {
   // zeros, so no access ever leaves the buffer.
   static size_t decode(Store& st, size_t b, S* p, const ptrdiff_t* s, bool contiguous)
   {
-    size_t n[N], bc[N], c[N], v[N];
-    st.shape(n, bc);
-    if (b >= st.block_count() || !st.index.bits_per_block || !st.data) {
-      if (b < st.block_count())
-        block_shape<N>(n, bc, b, c, v);
+    const shape<N> g = st.geometry();
+    size_t c[N], v[N];
+    if (b >= g.block_count() || !st.index.bits_per_block || !st.data) {
+      if (b < g.block_count())
+        g.block(b, c, v);
       else
         for (unsigned d = 0; d < N; d++)
           v[d] = 4;
       zero(p, v, s);
       return 0;
     }
-    bool full = block_shape<N>(n, bc, b, c, v);
+    bool full = g.block(b, c, v);
     kvr_stream* z = st.codec.stream;
     stream_set_read_offset(kvr_stream_bit_stream(z), uint64_t(b) * st.index.bits_per_block);
     size_t bits;
@@ -277,17 +201,115 @@ template <typename S, unsigned N, class Store> struct store_ops {
     for_each_valid<N>(v, s, [p](size_t, ptrdiff_t o) { p[o] = 0; });
   }
 
-  static size_t required_bytes(const Store& st)
+  // Buffer bytes for the blocks of g under the limits l: whole words of
+  // blocks * max_bits bits in fixed-rate mode, the core's bound otherwise,
+  // and never less than every slot of max_bits bits needs.
+  static size_t bytes_for(const kvr_stream& l, const shape<N>& g)
   {
-    size_t n[N], bc[N];
-    st.shape(n, bc);
-    kvr_field f;
-    std::memset(&f, 0, sizeof f);
-    f.type = scalar_type<S>::value;
-    size_t* fe[4] = {&f.nx, &f.ny, &f.nz, &f.nw};
-    for (unsigned d = 0; d < N; d++)
-      *fe[d] = n[d];
-    return st.slot_bytes(st.codec.required_bytes(&f));
+    const size_t blocks = g.block_count();
+    if (!blocks)
+      return 0;
+    size_t need;
+    if (kvr_stream_compression_mode(&l) != kvr_mode_fixed_rate) {
+      kvr_field f;
+      std::memset(&f, 0, sizeof f);
+      f.type = scalar_type<S>::value;
+      size_t* fe[4] = {&f.nx, &f.ny, &f.nz, &f.nw};
+      for (unsigned d = 0; d < N; d++)
+        *fe[d] = g.n[d];
+      need = kvr_stream_maximum_size(&l, &f);
+    }
+    else {
+      const size_t bits = mul_sat(blocks, l.max_bits);
+      need = bits > SIZE_MAX - 63 ? SIZE_MAX : (bits + 63) / 64 * 8;
+    }
+    const size_t slots = mul_sat(blocks, l.max_bits) / 8;
+    return need > slots ? need : slots;
+  }
+
+  // New limits with slots of their max_bits and a new buffer for them;
+  // allocates before anything changes.
+  KVR_OUT_OF_LINE static void apply(Store& st, const kvr_stream& l)
+  {
+    fresh_buffer f(bytes_for(l, st.geometry()), true);
+    st.set_limits(l);
+    st.index.bits_per_block = l.max_bits;
+    st.adopt(f);
+  }
+
+  KVR_OUT_OF_LINE static void configure(Store& st, const kvr_config& config)
+  {
+    switch (config.mode) {
+      case kvr_mode_custom: {
+        const auto& c = config.arg.custom;
+        if (c.min_bits != c.max_bits)
+          throw kvr::exception(text::variable_rate);
+        // Limits the stream would reject leave it with limits that do not
+        // describe the slots; refuse them instead.
+        if (c.max_prec < 1 || c.max_prec > 64 || c.max_bits > max_aligned_bits)
+          throw kvr::exception(text::mode_unsupported);
+        kvr_stream l = *st.codec.stream;
+        uint32_t bits = Store::aligned(c.max_bits);
+        kvr_stream_set_params(&l, bits, bits, c.max_prec, c.min_exp);
+        apply(st, l);
+        return;
+      }
+      case kvr_mode_fixed_rate: {
+        // The sign bit asks for word-aligned slots; they are aligned
+        // whatever it says.
+        double r = config.arg.rate;
+        set_rate(st, std::signbit(r) ? -r : r);
+        return;
+      }
+      case kvr_mode_fixed_precision:
+      case kvr_mode_fixed_accuracy:
+      case kvr_mode_reversible:
+        throw kvr::exception(text::variable_rate);
+      default:
+        throw kvr::exception(text::mode_unsupported);
+    }
+  }
+
+  KVR_OUT_OF_LINE static double set_rate(Store& st, double rate)
+  {
+    kvr_stream l = *st.codec.stream;
+    double r = kvr_stream_set_rate(&l, rate, scalar_type<S>::value, N, 1);
+    apply(st, l);
+    return r;
+  }
+
+  KVR_OUT_OF_LINE static void resize(Store& st, const size_t* e, bool clear)
+  {
+    shape<N> g(e);
+    const size_t blocks = g.block_count();
+    if (blocks >= max_blocks)
+      throw kvr::exception(text::too_large);
+    if (g.empty())
+      for (unsigned d = 0; d < N; d++)
+        g.n[d] = 0;
+    if (blocks) {
+      fresh_buffer f(bytes_for(*st.codec.stream, g), clear);
+      st.set_geometry(g);
+      st.adopt(f);
+    }
+    else {
+      st.set_geometry(g);
+      st.release();
+    }
+    st.index.blocks = blocks;
+  }
+
+  KVR_OUT_OF_LINE static void deep_copy(Store& st, const Store& s)
+  {
+    if (&st == &s)
+      return;
+    fresh_buffer f(s.data ? s.bytes : 0, false, s.data);
+    st.adopt(f);
+    st.index = s.index;
+    kvr_stream copy = *s.codec.stream;
+    copy.stream = kvr_stream_bit_stream(st.codec.stream);
+    *st.codec.stream = copy;
+    st.set_geometry(s.geometry());
   }
 };
 
@@ -295,6 +317,10 @@ constexpr ptrdiff_t line_strides[4] = {1, 4, 16, 64};
 
 } // namespace detail
 
+// The members every concrete store has.  Its extents are all 0, and so are
+// its block counts, when one extent given to it is 0.  Every operation that
+// changes a store allocates first and either completes or throws with the
+// store unchanged (kvr::exception, std::bad_alloc).
 #define KVR_STORE_COMMON(N)                                                                    \
 public:                                                                                        \
   using base = BlockStore<Codec, Index>;                                                       \
@@ -307,38 +333,44 @@ public:                                                                         
       n += sizeof(*this) + 16 + 48;                                                            \
     return n;                                                                                  \
   }                                                                                            \
-  size_t required_bytes() const override { return ops::required_bytes(*this); }               \
+  size_t required_bytes() const override { return ops::bytes_for(*this->codec.stream, geometry()); } \
   unsigned values_per_block() const override { return 1u << (2 * N); }                        \
+  size_t block_count() const override { return geometry().block_count(); }                   \
   size_t encode(size_t b, const S* block) { return ops::encode(*this, b, block, detail::line_strides, true); } \
   size_t decode(size_t b, S* block) { return ops::decode(*this, b, block, detail::line_strides, true); } \
-  void deep_copy(const BlockStore##N& s)                                                       \
+  /* configure: a fixed-rate or equal-limits custom configuration (slots of */              \
+  /* whole words) and a zero-filled buffer; kvr::exception for any other.   */              \
+  void configure(const kvr_config& config) { ops::configure(*this, config); }                  \
+  /* set_rate: fixed-rate limits for rate bits per value, every slot rounded */             \
+  /* up to whole words (a rate of 0, a negative rate or NaN gives the       */              \
+  /* smallest block, 64 bits), and a zero-filled buffer.  Returns the rate  */              \
+  /* kvr_stream_set_rate gives: bits per block / 4^N.                       */              \
+  double set_rate(double rate) { return ops::set_rate(*this, rate); }                          \
+  /* allocate: a new buffer of required_bytes bytes, zero-filled when clear. */             \
+  void allocate(bool clear)                                                                    \
   {                                                                                            \
-    if (this == &s)                                                                            \
-      return;                                                                                  \
-    this->copy_base(s);                                                                        \
-    size_t n[N], bc[N];                                                                        \
-    s.shape(n, bc);                                                                            \
-    set_shape(n, bc);                                                                          \
+    detail::fresh_buffer f(required_bytes(), clear);                                           \
+    this->adopt(f);                                                                            \
   }                                                                                            \
-  /* Extents and block counts as arrays, x first. */                                           \
-  void shape(size_t* n, size_t* bc) const;                                                     \
+  /* resize_to: new extents, x first; a new buffer when there is a block.   */              \
+  /* "kvr array too large for cache" for 2^31 blocks or more.               */              \
+  void resize_to(const size_t* e, bool clear) { ops::resize(*this, e, clear); }               \
+  void deep_copy(const BlockStore##N& s) { ops::deep_copy(*this, s); }                         \
+  /* The extents and block counts. */                                                          \
+  detail::shape<N> geometry() const;                                                           \
                                                                                                \
 protected:                                                                                     \
-  void set_shape(const size_t* n, const size_t* bc);                                           \
-  /* Sets extents and block counts; refuses 2^31 blocks or more first. */                      \
+  void set_geometry(const detail::shape<N>& g);                                                \
   void set_extents(const size_t* e)                                                            \
   {                                                                                            \
-    size_t n[N], bc[N];                                                                        \
-    detail::throw_too_large_if(detail::block_counts<N>(e, n, bc));                             \
-    set_shape(n, bc);                                                                          \
-    this->index.blocks = block_count();                                                        \
-  }                                                                                            \
-  void resize_to(const size_t* e, bool clear)                                                  \
-  {                                                                                            \
-    set_extents(e);                                                                            \
-    this->release();                                                                           \
-    if (block_count())                                                                         \
-      this->allocate(clear);                                                                   \
+    detail::shape<N> g(e);                                                                     \
+    if (g.block_count() >= detail::max_blocks)                                                 \
+      throw kvr::exception(detail::text::too_large);                                           \
+    if (g.empty())                                                                             \
+      for (unsigned d = 0; d < N; d++)                                                         \
+        g.n[d] = 0;                                                                            \
+    set_geometry(g);                                                                           \
+    this->index.blocks = g.block_count();                                                      \
   }                                                                                            \
                                                                                                \
 public:
@@ -356,7 +388,12 @@ class BlockStore1 : public BlockStore<Codec, Index> {
     set_extents(e);
     this->configure(config);
   }
-  size_t block_count() const override { return bx; }
+  BlockStore1(size_t nx_, double rate) : nx(0), bx(0)
+  {
+    const size_t e[1] = {nx_};
+    set_extents(e);
+    this->set_rate(rate);
+  }
   void resize(size_t nx_, bool clear)
   {
     const size_t e[1] = {nx_};
@@ -375,9 +412,17 @@ class BlockStore1 : public BlockStore<Codec, Index> {
 };
 
 template <typename S, class Codec, class Index>
-void BlockStore1<S, Codec, Index>::shape(size_t* n, size_t* bc) const { n[0] = nx; bc[0] = bx; }
+inline detail::shape<1> BlockStore1<S, Codec, Index>::geometry() const
+{
+  detail::shape<1> g;
+  g.n[0] = nx; g.b[0] = bx;
+  return g;
+}
 template <typename S, class Codec, class Index>
-void BlockStore1<S, Codec, Index>::set_shape(const size_t* n, const size_t* bc) { nx = n[0]; bx = bc[0]; }
+inline void BlockStore1<S, Codec, Index>::set_geometry(const detail::shape<1>& g)
+{
+  nx = g.n[0]; bx = g.b[0];
+}
 
 template <typename S, class Codec = codec::kvr2<S>, class Index = index::implicit>
 class BlockStore2 : public BlockStore<Codec, Index> {
@@ -392,7 +437,12 @@ class BlockStore2 : public BlockStore<Codec, Index> {
     set_extents(e);
     this->configure(config);
   }
-  size_t block_count() const override { return detail::mul_sat(bx, by); }
+  BlockStore2(size_t nx_, size_t ny_, double rate) : nx(0), ny(0), bx(0), by(0)
+  {
+    const size_t e[2] = {nx_, ny_};
+    set_extents(e);
+    this->set_rate(rate);
+  }
   void resize(size_t nx_, size_t ny_, bool clear)
   {
     const size_t e[2] = {nx_, ny_};
@@ -411,11 +461,17 @@ class BlockStore2 : public BlockStore<Codec, Index> {
 };
 
 template <typename S, class Codec, class Index>
-void BlockStore2<S, Codec, Index>::shape(size_t* n, size_t* bc) const
-{ n[0] = nx; n[1] = ny; bc[0] = bx; bc[1] = by; }
+inline detail::shape<2> BlockStore2<S, Codec, Index>::geometry() const
+{
+  detail::shape<2> g;
+  g.n[0] = nx; g.b[0] = bx; g.n[1] = ny; g.b[1] = by;
+  return g;
+}
 template <typename S, class Codec, class Index>
-void BlockStore2<S, Codec, Index>::set_shape(const size_t* n, const size_t* bc)
-{ nx = n[0]; ny = n[1]; bx = bc[0]; by = bc[1]; }
+inline void BlockStore2<S, Codec, Index>::set_geometry(const detail::shape<2>& g)
+{
+  nx = g.n[0]; bx = g.b[0]; ny = g.n[1]; by = g.b[1];
+}
 
 template <typename S, class Codec = codec::kvr3<S>, class Index = index::implicit>
 class BlockStore3 : public BlockStore<Codec, Index> {
@@ -424,14 +480,18 @@ class BlockStore3 : public BlockStore<Codec, Index> {
   size_t bx, by, bz;
 
   BlockStore3() : nx(0), ny(0), nz(0), bx(0), by(0), bz(0) {}
-  BlockStore3(size_t nx_, size_t ny_, size_t nz_, const kvr_config& config)
-    : nx(0), ny(0), nz(0), bx(0), by(0), bz(0)
+  BlockStore3(size_t nx_, size_t ny_, size_t nz_, const kvr_config& config) : nx(0), ny(0), nz(0), bx(0), by(0), bz(0)
   {
     const size_t e[3] = {nx_, ny_, nz_};
     set_extents(e);
     this->configure(config);
   }
-  size_t block_count() const override { return detail::mul_sat(detail::mul_sat(bx, by), bz); }
+  BlockStore3(size_t nx_, size_t ny_, size_t nz_, double rate) : nx(0), ny(0), nz(0), bx(0), by(0), bz(0)
+  {
+    const size_t e[3] = {nx_, ny_, nz_};
+    set_extents(e);
+    this->set_rate(rate);
+  }
   void resize(size_t nx_, size_t ny_, size_t nz_, bool clear)
   {
     const size_t e[3] = {nx_, ny_, nz_};
@@ -450,11 +510,17 @@ class BlockStore3 : public BlockStore<Codec, Index> {
 };
 
 template <typename S, class Codec, class Index>
-void BlockStore3<S, Codec, Index>::shape(size_t* n, size_t* bc) const
-{ n[0] = nx; n[1] = ny; n[2] = nz; bc[0] = bx; bc[1] = by; bc[2] = bz; }
+inline detail::shape<3> BlockStore3<S, Codec, Index>::geometry() const
+{
+  detail::shape<3> g;
+  g.n[0] = nx; g.b[0] = bx; g.n[1] = ny; g.b[1] = by; g.n[2] = nz; g.b[2] = bz;
+  return g;
+}
 template <typename S, class Codec, class Index>
-void BlockStore3<S, Codec, Index>::set_shape(const size_t* n, const size_t* bc)
-{ nx = n[0]; ny = n[1]; nz = n[2]; bx = bc[0]; by = bc[1]; bz = bc[2]; }
+inline void BlockStore3<S, Codec, Index>::set_geometry(const detail::shape<3>& g)
+{
+  nx = g.n[0]; bx = g.b[0]; ny = g.n[1]; by = g.b[1]; nz = g.n[2]; bz = g.b[2];
+}
 
 template <typename S, class Codec = codec::kvr4<S>, class Index = index::implicit>
 class BlockStore4 : public BlockStore<Codec, Index> {
@@ -463,15 +529,18 @@ class BlockStore4 : public BlockStore<Codec, Index> {
   size_t bx, by, bz, bw;
 
   BlockStore4() : nx(0), ny(0), nz(0), nw(0), bx(0), by(0), bz(0), bw(0) {}
-  BlockStore4(size_t nx_, size_t ny_, size_t nz_, size_t nw_, const kvr_config& config)
-    : nx(0), ny(0), nz(0), nw(0), bx(0), by(0), bz(0), bw(0)
+  BlockStore4(size_t nx_, size_t ny_, size_t nz_, size_t nw_, const kvr_config& config) : nx(0), ny(0), nz(0), nw(0), bx(0), by(0), bz(0), bw(0)
   {
     const size_t e[4] = {nx_, ny_, nz_, nw_};
     set_extents(e);
     this->configure(config);
   }
-  size_t block_count() const override
-  { return detail::mul_sat(detail::mul_sat(detail::mul_sat(bx, by), bz), bw); }
+  BlockStore4(size_t nx_, size_t ny_, size_t nz_, size_t nw_, double rate) : nx(0), ny(0), nz(0), nw(0), bx(0), by(0), bz(0), bw(0)
+  {
+    const size_t e[4] = {nx_, ny_, nz_, nw_};
+    set_extents(e);
+    this->set_rate(rate);
+  }
   void resize(size_t nx_, size_t ny_, size_t nz_, size_t nw_, bool clear)
   {
     const size_t e[4] = {nx_, ny_, nz_, nw_};
@@ -490,11 +559,17 @@ class BlockStore4 : public BlockStore<Codec, Index> {
 };
 
 template <typename S, class Codec, class Index>
-void BlockStore4<S, Codec, Index>::shape(size_t* n, size_t* bc) const
-{ n[0] = nx; n[1] = ny; n[2] = nz; n[3] = nw; bc[0] = bx; bc[1] = by; bc[2] = bz; bc[3] = bw; }
+inline detail::shape<4> BlockStore4<S, Codec, Index>::geometry() const
+{
+  detail::shape<4> g;
+  g.n[0] = nx; g.b[0] = bx; g.n[1] = ny; g.b[1] = by; g.n[2] = nz; g.b[2] = bz; g.n[3] = nw; g.b[3] = bw;
+  return g;
+}
 template <typename S, class Codec, class Index>
-void BlockStore4<S, Codec, Index>::set_shape(const size_t* n, const size_t* bc)
-{ nx = n[0]; ny = n[1]; nz = n[2]; nw = n[3]; bx = bc[0]; by = bc[1]; bz = bc[2]; bw = bc[3]; }
+inline void BlockStore4<S, Codec, Index>::set_geometry(const detail::shape<4>& g)
+{
+  nx = g.n[0]; bx = g.b[0]; ny = g.n[1]; by = g.b[1]; nz = g.n[2]; bz = g.b[2]; nw = g.n[3]; bw = g.b[3];
+}
 
 #undef KVR_STORE_COMMON
 
