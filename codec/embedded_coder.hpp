@@ -291,7 +291,6 @@ struct plane_writer {
   U* data;
   unsigned low = W;  // planes low .. top - 1 are in plane[], the others 0
   unsigned top = W;
-  unsigned ones = 0; // a bound on their 1 bits
   uint64_t plane[W];
 
   explicit plane_writer(U* d) : data(d) {}
@@ -299,12 +298,11 @@ struct plane_writer {
   // The j planes below k are 0; before any other plane.
   void skip(unsigned k, unsigned j) { top = k - j; }
 
-  // Plane k, with n coefficients significant after it (a bound on its 1s).
-  void operator()(unsigned k, uint64_t x, unsigned n)
+  // Plane k (with the count of coefficients significant after it).
+  void operator()(unsigned k, uint64_t x, unsigned)
   {
     plane[k] = x;
     low = k;
-    ones += n;
   }
 
   // j planes k - 1 down to k - j, each of n verbatim bits and a group test
@@ -318,7 +316,6 @@ struct plane_writer {
       w = (w >> n) >> 1;
     }
     low = k - j;
-    ones += n * j;
   }
 
   // c planes k - 1 down to k - c of all N coefficients, plane k - 1 - j in
@@ -329,19 +326,13 @@ struct plane_writer {
     for (unsigned j = 0; j < c; j++)
       plane[k - 1 - j] = (w >> (N * j % 64)) & mask;
     low = k - c;
-    ones += N * c;
   }
 
-  void finish()
+  // n: the coefficients significant at the end; the others stay 0.
+  void finish(unsigned n)
   {
     if (low >= top)
       return;
-    // few 1 bits are cheaper to add one by one than to transpose
-    if (ones <= N) {
-      for (unsigned k = low; k < top; k++)
-        deposit_plane(data, 0, plane[k], k);
-      return;
-    }
     // planes are taken 16 at a time, the chunks first .. last
     const unsigned first = low / 16, last = (top - 1) / 16;
     for (unsigned k = 16 * first; k < low; k++)
@@ -349,7 +340,9 @@ struct plane_writer {
     for (unsigned k = top; k < 16 * last + 16; k++)
       plane[k] = 0;
     uint64_t a[16];
-    if constexpr (N == 16) {
+    if (N == 16 || n <= 16) {
+      // chunk c of plane k in bits 16c .. 16c + 15 of row k mod 16: four
+      // 16 x 16 transposes side by side leave coefficient i in row i
       for (unsigned i = 0; i < 16; i++) {
         uint64_t r = 0;
         for (unsigned c = first; c <= last; c++)
@@ -360,7 +353,7 @@ struct plane_writer {
       for (unsigned i = 0; i < 16; i++)
         data[i] = U(a[i]);
     }
-    else {
+    else if constexpr (N == 64) {
       // Chunk c (planes 16c .. 16c + 15) transposed: row i holds the 16
       // bits of coefficient 16g + i in its quarter g.  Coefficient 16g + i
       // is then quarter g of row i of every chunk, a 4 x 4 transpose of
@@ -467,7 +460,7 @@ struct plane_writer<U, 4> {
     low = k - c;
   }
 
-  void finish()
+  void finish(unsigned)
   {
     flush();
     for (unsigned i = 0; i < 4; i++)
@@ -704,7 +697,7 @@ inline uint32_t decode_planes(bit_reader& stream, uint32_t maxbits, unsigned kmi
     k -= got;
   }
   in.store(stream);
-  planes.finish();
+  planes.finish(n);
   return in.q - start;
 }
 
