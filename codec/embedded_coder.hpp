@@ -69,6 +69,22 @@ inline void transpose16x4(uint64_t* a)
   transpose_stage<8>(a);
 }
 
+// The same of the rows row(0) .. row(15), into a.  The rows are formed in
+// the first stage, which stores them as the later stages load them: rows
+// stored one way and loaded another would stall the loads.
+template <typename Row>
+inline void transpose16x4(uint64_t* a, Row row)
+{
+  constexpr uint64_t m = ~uint64_t(0) / ((uint64_t(1) << 8) + 1);
+  for (unsigned i = 0; i < 8; i++) {
+    const uint64_t lo = row(i), hi = row(i + 8);
+    const uint64_t t = ((lo >> 8) ^ hi) & m;
+    a[i + 8] = hi ^ t;
+    a[i] = lo ^ (t << 8);
+  }
+  transpose_stage<4>(a);
+}
+
 // Blocks of 16 and 64 coefficients move between coefficients and planes by
 // 16 x 16 transposes, four at a time: for 16 coefficients the four are the
 // 16-bit quarters of every coefficient (all planes at once), for 64 they
@@ -95,9 +111,7 @@ struct plane_reader {
       if (k < ready) { // planes come in order, k = ready - 1
         uint64_t a[16];
         if constexpr (N == 16) {
-          for (unsigned i = 0; i < 16; i++)
-            a[i] = uint64_t(data[i]);
-          transpose16x4(a);
+          transpose16x4(a, [&](unsigned i) { return uint64_t(data[i]); });
           for (unsigned c = 0; c < W / 16; c++)
             for (unsigned i = 0; i < 16; i++)
               plane[16 * c + i] = (a[i] >> (16 * c)) & 0xffffu;
@@ -105,13 +119,12 @@ struct plane_reader {
         }
         else {
           const unsigned base = ready - 16;
-          for (unsigned i = 0; i < 16; i++) {
+          transpose16x4(a, [&](unsigned i) {
             uint64_t r = 0;
             for (unsigned g = 0; g < 4; g++)
               r += uint64_t((data[16 * g + i] >> base) & 0xffffu) << (16 * g);
-            a[i] = r;
-          }
-          transpose16x4(a);
+            return r;
+          });
           for (unsigned i = 0; i < 16; i++)
             plane[base + i] = a[i];
           ready = base;
@@ -293,7 +306,13 @@ struct plane_writer {
   unsigned top = W;
   uint64_t plane[W];
 
-  explicit plane_writer(U* d) : data(d) {}
+  // With 16 coefficients every plane is taken, unwritten ones as 0.
+  explicit plane_writer(U* d) : data(d)
+  {
+    if constexpr (N == 16)
+      for (unsigned k = 0; k < W; k++)
+        plane[k] = 0;
+  }
 
   // The j planes below k are 0; before any other plane.
   void skip(unsigned k, unsigned j) { top = k - j; }
@@ -333,23 +352,35 @@ struct plane_writer {
   {
     if (low >= top)
       return;
+    uint64_t a[16];
+    if constexpr (N == 16) {
+      // chunk c of plane k in bits 16c .. 16c + 15 of row k mod 16: four
+      // 16 x 16 transposes side by side leave coefficient i in row i
+      transpose16x4(a, [&](unsigned i) {
+        uint64_t r = 0;
+        for (unsigned c = 0; c < W / 16; c++)
+          r += plane[16 * c + i] << (16 * c);
+        return r;
+      });
+      for (unsigned i = 0; i < 16; i++)
+        data[i] = U(a[i]);
+      (void)n;
+      return;
+    }
     // planes are taken 16 at a time, the chunks first .. last
     const unsigned first = low / 16, last = (top - 1) / 16;
     for (unsigned k = 16 * first; k < low; k++)
       plane[k] = 0;
     for (unsigned k = top; k < 16 * last + 16; k++)
       plane[k] = 0;
-    uint64_t a[16];
-    if (N == 16 || n <= 16) {
-      // chunk c of plane k in bits 16c .. 16c + 15 of row k mod 16: four
-      // 16 x 16 transposes side by side leave coefficient i in row i
-      for (unsigned i = 0; i < 16; i++) {
+    if (n <= 16) {
+      // as for 16 coefficients: the others are 0
+      transpose16x4(a, [&](unsigned i) {
         uint64_t r = 0;
         for (unsigned c = first; c <= last; c++)
           r += plane[16 * c + i] << (16 * c);
-        a[i] = r;
-      }
-      transpose16x4(a);
+        return r;
+      });
       for (unsigned i = 0; i < 16; i++)
         data[i] = U(a[i]);
     }
@@ -366,9 +397,7 @@ struct plane_writer {
             r[c][i] = 0;
           continue;
         }
-        for (unsigned i = 0; i < 16; i++)
-          r[c][i] = plane[16 * c + i];
-        transpose16x4(r[c]);
+        transpose16x4(r[c], [&](unsigned i) { return plane[16 * c + i]; });
       }
       constexpr uint64_t m16 = 0x0000ffff0000ffffu;
       for (unsigned i = 0; i < 16; i++) {
