@@ -434,34 +434,20 @@ struct plane_writer {
   }
 };
 
-// 4 coefficients: up to 16 planes gathered in a word, the latest in its
-// low 4 bits, then added to the coefficients at once: coefficient i is
-// every fourth bit of that word from bit i.
+// 4 coefficients: each plane's bits added as it comes, which keeps the
+// coefficients off any long chain of steps at the end of a short block.
 template <typename U>
 struct plane_writer<U, 4> {
   U* data;
   U v[4] = {};
-  uint64_t nibbles = 0;
-  unsigned count = 0; // planes in nibbles
-  unsigned low = 0;   // the latest plane
 
   explicit plane_writer(U* d) : data(d) {}
 
-  void flush()
-  {
-    for (unsigned i = 0; i < 4; i++)
-      v[i] += U(every_fourth_bit(nibbles >> i) << low);
-    nibbles = 0;
-    count = 0;
-  }
-
+  // every bit added, with no branch on the bits
   void operator()(unsigned k, uint64_t x, unsigned)
   {
-    if (count == 16)
-      flush();
-    nibbles = (nibbles << 4) | x;
-    count++;
-    low = k;
+    for (unsigned i = 0; i < 4; i++)
+      v[i] += U(U((x >> i) & 1u) << k);
   }
 
   void skip(unsigned, unsigned) {}
@@ -475,23 +461,21 @@ struct plane_writer<U, 4> {
     }
   }
 
-  // c planes k - 1 down to k - c, plane k - 1 - j in bits 4j .. 4j + 3.
-  void many(unsigned k, uint64_t w, unsigned c)
+  // c planes k - 1 down to k - c, plane k - 1 - j in bits 4j .. 4j + 3:
+  // with the nibbles reversed, nibble p holds plane k - 16 + p, and
+  // coefficient i's bits are every fourth bit from bit i.
+  void many(unsigned k, uint64_t w, unsigned)
   {
-    flush();
-    // nibbles reversed: nibble p holds plane k - 16 + p
     uint64_t r = byte_swap(w);
     r = ((r >> 4) & 0x0f0f0f0f0f0f0f0fu) | ((r & 0x0f0f0f0f0f0f0f0fu) << 4);
     for (unsigned i = 0; i < 4; i++) {
       const uint64_t g = every_fourth_bit(r >> i);
       v[i] += U(k >= 16 ? g << (k - 16) : g >> (16 - k));
     }
-    low = k - c;
   }
 
   void finish(unsigned)
   {
-    flush();
     for (unsigned i = 0; i < 4; i++)
       data[i] = v[i];
   }
