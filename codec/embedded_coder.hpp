@@ -85,6 +85,31 @@ inline void transpose16x4(uint64_t* a, Row row)
   transpose_stage<4>(a);
 }
 
+// Two 16 x 16 bit matrices side by side in 16 rows of 32 bits, row(i)
+// for i = 0..15, transposed into v: row i in the low and row i + 8 in the
+// high half of v[i mod 8].  Rows i and i + 8 trade their off-diagonal
+// blocks within a word, and every later stage swaps two rows in each half
+// of a pair of words at once, so 32-bit rows cost half the steps of
+// 64-bit ones.
+template <typename Row>
+inline void transpose16x2(uint64_t* v, Row row)
+{
+  for (unsigned i = 0; i < 8; i++) {
+    const uint64_t w = row(i) | row(i + 8) << 32;
+    const uint64_t t = ((w >> 8) ^ (w >> 32)) & 0x00ff00ffu;
+    v[i] = w ^ (t << 32) ^ (t << 8);
+  }
+  for (unsigned j = 4; j; j /= 2) {
+    const uint64_t m = ~uint64_t(0) / ((uint64_t(1) << j) + 1);
+    for (unsigned r = 0; r < 8; r += 2 * j)
+      for (unsigned i = r; i < r + j; i++) {
+        const uint64_t t = ((v[i] >> j) ^ v[i + j]) & m;
+        v[i + j] ^= t;
+        v[i] ^= t << j;
+      }
+  }
+}
+
 // Blocks of 16 and 64 coefficients move between coefficients and planes by
 // 16 x 16 transposes, four at a time: for 16 coefficients the four are the
 // 16-bit quarters of every coefficient (all planes at once), for 64 they
@@ -110,7 +135,16 @@ struct plane_reader {
     else {
       if (k < ready) { // planes come in order, k = ready - 1
         uint64_t a[16];
-        if constexpr (N == 16) {
+        if constexpr (N == 16 && W == 32) {
+          transpose16x2(a, [&](unsigned i) { return uint64_t(data[i]); });
+          for (unsigned c = 0; c < 2; c++)
+            for (unsigned i = 0; i < 8; i++) {
+              plane[16 * c + i] = (a[i] >> (16 * c)) & 0xffffu;
+              plane[16 * c + i + 8] = (a[i] >> (16 * c + 32)) & 0xffffu;
+            }
+          ready = 0;
+        }
+        else if constexpr (N == 16) {
           transpose16x4(a, [&](unsigned i) { return uint64_t(data[i]); });
           for (unsigned c = 0; c < W / 16; c++)
             for (unsigned i = 0; i < 16; i++)
@@ -353,7 +387,16 @@ struct plane_writer {
     if (low >= top)
       return;
     uint64_t a[16];
-    if constexpr (N == 16) {
+    if constexpr (N == 16 && W == 32) {
+      transpose16x2(a, [&](unsigned i) { return plane[i] | plane[16 + i] << 16; });
+      for (unsigned i = 0; i < 8; i++) {
+        data[i] = U(a[i]);
+        data[i + 8] = U(a[i] >> 32);
+      }
+      (void)n;
+      return;
+    }
+    else if constexpr (N == 16) {
       // chunk c of plane k in bits 16c .. 16c + 15 of row k mod 16: four
       // 16 x 16 transposes side by side leave coefficient i in row i
       transpose16x4(a, [&](unsigned i) {
