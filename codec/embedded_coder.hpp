@@ -91,6 +91,20 @@ inline void transpose16x4(uint64_t* a, Row row)
 // blocks within a word, and every later stage swaps two rows in each half
 // of a pair of words at once, so 32-bit rows cost half the steps of
 // 64-bit ones.
+template <unsigned J>
+inline void transpose_pairs(uint64_t* v)
+{
+  constexpr uint64_t m = ~uint64_t(0) / ((uint64_t(1) << J) + 1);
+  for (unsigned r = 0; r < 8; r += 2 * J)
+    for (unsigned i = r; i < r + J; i++) {
+      const uint64_t t = ((v[i] >> J) ^ v[i + J]) & m;
+      v[i + J] ^= t;
+      v[i] ^= t << J;
+    }
+  if constexpr (J > 1)
+    transpose_pairs<J / 2>(v);
+}
+
 template <typename Row>
 inline void transpose16x2(uint64_t* v, Row row)
 {
@@ -99,15 +113,7 @@ inline void transpose16x2(uint64_t* v, Row row)
     const uint64_t t = ((w >> 8) ^ (w >> 32)) & 0x00ff00ffu;
     v[i] = w ^ (t << 32) ^ (t << 8);
   }
-  for (unsigned j = 4; j; j /= 2) {
-    const uint64_t m = ~uint64_t(0) / ((uint64_t(1) << j) + 1);
-    for (unsigned r = 0; r < 8; r += 2 * j)
-      for (unsigned i = r; i < r + j; i++) {
-        const uint64_t t = ((v[i] >> j) ^ v[i + j]) & m;
-        v[i + j] ^= t;
-        v[i] ^= t << j;
-      }
-  }
+  transpose_pairs<4>(v);
 }
 
 // Blocks of 16 and 64 coefficients move between coefficients and planes by
@@ -688,8 +694,27 @@ inline uint32_t decode_planes(bit_reader& stream, uint32_t maxbits, unsigned kmi
     else
       planes.skip(k, j);
     uint64_t x = (in.w >> (p - n)) & mask;
-    in.consume(p + 1);
     k -= j + 1;
+    {
+      // Most such planes make one coefficient significant: its run, its 1
+      // and the group test 0 after it in the window, short of the last
+      // coefficient.
+      const uint64_t r = (in.w >> p) >> 1;
+      const uint32_t z = r ? trailing_zeros(r) : 64;
+      if (p + z + 2 < in.wbits && n + z < N - 1) {
+        n += z;
+        x += uint64_t(1) << n;
+        n++;
+        const uint64_t g = (r >> (z + 1)) & 1;
+        in.consume(p + z + 3);
+        if (!g) {
+          planes(k, x, n);
+          continue;
+        }
+      }
+      else
+        in.consume(p + 1);
+    }
     // the runs: each a count of zeros ended by the new coefficient's 1,
     // then the next group test
     for (;;) {
