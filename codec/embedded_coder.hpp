@@ -336,8 +336,9 @@ inline uint32_t encode_ints(bit_writer& out, uint32_t maxbits, uint32_t maxprec,
 }
 
 // Planes of a decoder, most significant first, turned into coefficients
-// (which start at 0) at the end of the block.  Plane k is kept as its
-// N-bit value; planes below the last one decoded are zero.
+// at the end of the block.  Plane k is kept as its N-bit value; planes
+// below the last one decoded are zero.  (Sixteen 64-bit coefficients and
+// four of either width have their own writers below.)
 template <typename U, unsigned N>
 struct plane_writer {
   static constexpr unsigned W = word_traits<U>::width;
@@ -346,14 +347,7 @@ struct plane_writer {
   unsigned top = W;
   uint64_t plane[W];
 
-  // With 16 coefficients of 64 bits, clearing every plane first costs
-  // less than clearing the ones left unwritten at the end.
-  explicit plane_writer(U* d) : data(d)
-  {
-    if constexpr (N == 16 && W == 64)
-      for (unsigned k = 0; k < W; k++)
-        plane[k] = 0;
-  }
+  explicit plane_writer(U* d) : data(d) {}
 
   // The j planes below k are 0; before any other plane.
   void skip(unsigned k, unsigned j) { top = k - j; }
@@ -407,20 +401,6 @@ struct plane_writer {
         data[i] = U(a[i]);
         data[i + 8] = U(a[i] >> 32);
       }
-      (void)n;
-      return;
-    }
-    else if constexpr (N == 16) {
-      // chunk c of plane k in bits 16c .. 16c + 15 of row k mod 16: four
-      // 16 x 16 transposes side by side leave coefficient i in row i
-      transpose16x4(a, [&](unsigned i) {
-        uint64_t r = 0;
-        for (unsigned c = 0; c < W / 16; c++)
-          r += plane[16 * c + i] << (16 * c);
-        return r;
-      });
-      for (unsigned i = 0; i < 16; i++)
-        data[i] = U(a[i]);
       (void)n;
       return;
     }
@@ -488,6 +468,50 @@ struct plane_writer {
         }
       }
     }
+  }
+};
+
+// 16 coefficients of 64 bits: plane k goes straight into quarter k / 16
+// of row k mod 16 of the four 16 x 16 transposes that turn planes into
+// coefficients, rows that start at 0.
+template <>
+struct plane_writer<uint64_t, 16> {
+  uint64_t* data;
+  uint64_t row[16];
+
+  explicit plane_writer(uint64_t* d) : data(d)
+  {
+    for (unsigned i = 0; i < 16; i++)
+      row[i] = 0;
+  }
+
+  void put(unsigned k, uint64_t x) { row[k % 16] |= x << (16 * (k / 16)); }
+
+  void skip(unsigned, unsigned) {}
+
+  void operator()(unsigned k, uint64_t x, unsigned) { put(k, x); }
+
+  void stretch(unsigned k, uint64_t w, unsigned n, unsigned j)
+  {
+    const uint64_t mask = low_mask(n);
+    for (unsigned i = 0; i < j; i++) {
+      put(k - 1 - i, w & mask);
+      w = (w >> n) >> 1;
+    }
+  }
+
+  void many(unsigned k, uint64_t w, unsigned c)
+  {
+    for (unsigned j = 0; j < c; j++)
+      put(k - 1 - j, (w >> (16 * j)) & 0xffffu);
+  }
+
+  void finish(unsigned)
+  {
+    uint64_t a[16];
+    transpose16x4(a, [&](unsigned i) { return row[i]; });
+    for (unsigned i = 0; i < 16; i++)
+      data[i] = a[i];
   }
 };
 
