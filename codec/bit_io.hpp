@@ -55,21 +55,6 @@ inline unsigned trailing_zeros(uint64_t x) // x != 0
 #endif
 }
 
-// Bits above the highest 1 of x: 63 - its position.
-inline unsigned leading_zeros(uint64_t x) // x != 0
-{
-#if defined(__GNUC__)
-  return unsigned(__builtin_clzll(x));
-#else
-  unsigned n = 0;
-  while (!(x >> 63)) {
-    x <<= 1;
-    n++;
-  }
-  return n;
-#endif
-}
-
 struct bit_writer {
   uint32_t bits;
   uint64_t buffer;
@@ -207,36 +192,6 @@ struct bit_reader {
     buffer = b ? w >> (64 - b) : 0;
     bits = b;
     return value;
-  }
-
-  // Reads bits up to and including the first 1 but at most n bits; returns
-  // the number of 0 bits read (n when no 1 came within n bits).  Words are
-  // fetched exactly when get_bit would fetch them.
-  uint32_t get_zeros(uint32_t n)
-  {
-    uint32_t z = 0;
-    for (;;) {
-      if (z == n)
-        return z;
-      if (!bits) {
-        buffer = *cursor++;
-        bits = 64;
-      }
-      const uint32_t left = n - z;
-      if (buffer) {
-        uint32_t t = uint32_t(trailing_zeros(buffer)); // t < bits
-        uint32_t c = t < left ? t + 1 : left;
-        buffer = c < 64 ? buffer >> c : 0;
-        bits -= c;
-        return t < left ? z + t : n;
-      }
-      if (bits >= left) {
-        bits -= left; // buffer stays 0
-        return n;
-      }
-      z += bits;
-      bits = 0;
-    }
   }
 
   // Moves the read position n bits forward without looking at the bits;

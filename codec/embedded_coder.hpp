@@ -7,9 +7,12 @@
 // maxbits bounds the code and maxprec the number of planes (at most W).
 //
 // When N * min(maxprec, W) + N - 1 <= maxbits the budget cannot run out and
-// a path without budget tests is taken; it writes the same bits.  For N up
-// to 64 a plane is one 64-bit word; for N = 256 the group test is taken from
-// a count of the 1 bits not yet located.
+// the encoder takes a path without budget tests; it writes the same bits.
+// For N up to 64 a plane is one 64-bit word: the encoder builds each
+// plane's code in registers, the decoder reads planes through a 64-bit
+// window, a run of planes that make no coefficient significant at once,
+// and turns planes into coefficients by bit-matrix transposes.  For N = 256
+// the group test is taken from a count of the 1 bits not yet located.
 #ifndef KVR_CODEC_EMBEDDED_CODER_HPP
 #define KVR_CODEC_EMBEDDED_CODER_HPP
 
@@ -64,12 +67,7 @@ inline void transpose_stage(uint64_t* a)
     transpose_stage<J / 2>(a);
 }
 
-inline void transpose16x4(uint64_t* a)
-{
-  transpose_stage<8>(a);
-}
-
-// The same of the rows row(0) .. row(15), into a.  The rows are formed in
+// The rows are row(0) .. row(15), the result goes to a.  The rows are formed in
 // the first stage, which stores them as the later stages load them: rows
 // stored one way and loaded another would stall the loads.
 template <typename Row>
