@@ -48,28 +48,29 @@ inline bool budget_free(uint32_t maxbits, uint32_t planes)
   return N * planes + N - 1 <= maxbits;
 }
 
-// Four 16 x 16 bit matrices side by side in 16 rows of 64 bits, matrix c
-// in bits 16c..16c+15, transposed in place: bit 16c + j of row i and bit
-// 16c + i of row j trade places.  Each stage swaps off-diagonal blocks of
-// size J in all four matrices with one mask; the rows are whole words, so
-// the row loops vectorise.
-template <unsigned J>
-inline void transpose_stage(uint64_t* a)
+// Stages J, J/2, .. 1 of a bit-matrix transpose of R rows of 64 bits: in
+// each row pair (i, i + J) of every group of 2J rows, the high J bits of
+// each 2J-bit field of row i trade places with the low J bits of the same
+// field of row i + J.  The rows are whole words, so the loops vectorise.
+template <unsigned R, unsigned J>
+inline void swap_stages(uint64_t* a)
 {
   constexpr uint64_t m = ~uint64_t(0) / ((uint64_t(1) << J) + 1); // J low bits of every 2J
-  for (unsigned r = 0; r < 16; r += 2 * J)
+  for (unsigned r = 0; r < R; r += 2 * J)
     for (unsigned i = r; i < r + J; i++) {
       const uint64_t t = ((a[i] >> J) ^ a[i + J]) & m;
       a[i + J] ^= t;
       a[i] ^= t << J;
     }
   if constexpr (J > 1)
-    transpose_stage<J / 2>(a);
+    swap_stages<R, J / 2>(a);
 }
 
-// The rows are row(0) .. row(15), the result goes to a.  The rows are formed in
-// the first stage, which stores them as the later stages load them: rows
-// stored one way and loaded another would stall the loads.
+// Four 16 x 16 bit matrices side by side in 16 rows of 64 bits, matrix c
+// in bits 16c..16c+15 of rows row(0) .. row(15), transposed into a: bit
+// 16c + j of row i and bit 16c + i of row j trade places.  The rows are
+// formed in the first stage, which stores them as the later stages load
+// them: rows stored one way and loaded another would stall the loads.
 template <typename Row>
 inline void transpose16x4(uint64_t* a, Row row)
 {
@@ -80,7 +81,7 @@ inline void transpose16x4(uint64_t* a, Row row)
     a[i + 8] = hi ^ t;
     a[i] = lo ^ (t << 8);
   }
-  transpose_stage<4>(a);
+  swap_stages<16, 4>(a);
 }
 
 // Two 16 x 16 bit matrices side by side in 16 rows of 32 bits, row(i)
@@ -89,20 +90,6 @@ inline void transpose16x4(uint64_t* a, Row row)
 // blocks within a word, and every later stage swaps two rows in each half
 // of a pair of words at once, so 32-bit rows cost half the steps of
 // 64-bit ones.
-template <unsigned J>
-inline void transpose_pairs(uint64_t* v)
-{
-  constexpr uint64_t m = ~uint64_t(0) / ((uint64_t(1) << J) + 1);
-  for (unsigned r = 0; r < 8; r += 2 * J)
-    for (unsigned i = r; i < r + J; i++) {
-      const uint64_t t = ((v[i] >> J) ^ v[i + J]) & m;
-      v[i + J] ^= t;
-      v[i] ^= t << J;
-    }
-  if constexpr (J > 1)
-    transpose_pairs<J / 2>(v);
-}
-
 template <typename Row>
 inline void transpose16x2(uint64_t* v, Row row)
 {
@@ -111,7 +98,7 @@ inline void transpose16x2(uint64_t* v, Row row)
     const uint64_t t = ((w >> 8) ^ (w >> 32)) & 0x00ff00ffu;
     v[i] = w ^ (t << 32) ^ (t << 8);
   }
-  transpose_pairs<4>(v);
+  swap_stages<8, 4>(v);
 }
 
 // Blocks of 16 and 64 coefficients move between coefficients and planes by
@@ -692,39 +679,35 @@ inline uint32_t decode_planes(bit_reader& stream, uint32_t maxbits, unsigned kmi
         break;
       }
     }
-    const uint64_t mask = stretch.mask[n];
+    // j whole planes below k, each of n verbatim bits and a group test 0
+    auto whole = [&](uint32_t j) {
+      if (n)
+        planes.stretch(k, in.w, n, j);
+      else
+        planes.skip(k, j);
+      k -= j;
+    };
     const uint64_t tests = in.w & stretch.tests[n];
     if (!tests) { // whole planes to the end of the window
       uint32_t j = slots(in.wbits, n);
       if (j > k - kmin)
         j = k - kmin;
-      if (n)
-        planes.stretch(k, in.w, n, j);
-      else
-        planes.skip(k, j);
+      whole(j);
       in.consume(j * slot);
-      k -= j;
       continue;
     }
     // j whole planes, then one with a group test 1 at bit p
     const uint32_t p = trailing_zeros(tests);
-    uint32_t j = slots(p, n);
+    const uint32_t j = slots(p, n);
     if (j >= k - kmin) {
-      j = k - kmin;
-      if (n)
-        planes.stretch(k, in.w, n, j);
-      else
-        planes.skip(k, j);
-      in.consume(j * slot);
-      k = kmin;
+      const uint32_t rest = k - kmin;
+      whole(rest);
+      in.consume(rest * slot);
       break;
     }
-    if (n)
-      planes.stretch(k, in.w, n, j);
-    else
-      planes.skip(k, j);
-    uint64_t x = (in.w >> (p - n)) & mask;
-    k -= j + 1;
+    whole(j);
+    uint64_t x = (in.w >> (p - n)) & stretch.mask[n];
+    k--;
     {
       // Most such planes make one coefficient significant: its run, its 1
       // and the group test 0 after it in the window, short of the last
