@@ -795,6 +795,9 @@ inline uint32_t decode_planes(bit_reader& stream, uint32_t maxbits, unsigned kmi
   return in.q - start;
 }
 
+// The decoder read bit by bit, the verbatim bits 64 at a time: the blocks
+// of 256 coefficients, and blocks of any size whose code has a few bits at
+// most.  The coefficients start at 0.
 template <typename U, unsigned N, bool Bounded>
 inline uint32_t decode_counted(bit_reader& in, uint32_t maxbits, unsigned kmin, U* data)
 {
@@ -834,13 +837,14 @@ inline uint32_t decode_ints(bit_reader& in, uint32_t maxbits, uint32_t maxprec, 
   const bool free = budget_free<N>(maxbits, planes);
   for (unsigned i = 0; i < N; i++)
     data[i] = 0;
+  // A block of a few bits at most is read bit by bit: setting up the
+  // window would cost more than it saves.
   if constexpr (N <= 64) {
-    (void)free;
-    return decode_planes<U, N>(in, maxbits, kmin, data);
+    if (free ? N * planes + N - 1 > 16 : maxbits > 16)
+      return decode_planes<U, N>(in, maxbits, kmin, data);
   }
-  else
-    return free ? decode_counted<U, N, false>(in, maxbits, kmin, data)
-                : decode_counted<U, N, true>(in, maxbits, kmin, data);
+  return free ? decode_counted<U, N, false>(in, maxbits, kmin, data)
+              : decode_counted<U, N, true>(in, maxbits, kmin, data);
 }
 
 } // namespace
