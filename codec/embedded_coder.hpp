@@ -569,9 +569,18 @@ struct block_reader {
     q = start;
     end = start + extent;
     words = (end + 63) / 64;
-    wbits = 0;
-    w = 0;
-    refill();
+    // the first bits are the stream's buffered ones, the rest of the
+    // window from the next word
+    if (!extent) {
+      w = 0;
+      wbits = 0;
+      return;
+    }
+    const uint64_t next = words > (r.bits ? 1u : 0u) ? r.cursor[0] : 0;
+    w = r.bits ? r.buffer | (next << r.bits) : next; // bits < 64
+    wbits = extent < 64 ? extent : 64;
+    if (wbits < 64)
+      w &= low_mask(wbits);
   }
 
   // The stream after the bits read, as the stream's own bit operations
