@@ -15,9 +15,30 @@ namespace kvr_codec {
 namespace {
 
 // Low n bits set, n = 0..64.
-inline uint64_t low_mask(uint32_t n)
+constexpr uint64_t low_mask(uint32_t n)
 {
   return n >= 64 ? ~uint64_t(0) : (uint64_t(1) << n) - 1;
+}
+
+inline uint64_t byte_swap(uint64_t x)
+{
+#if defined(__GNUC__)
+  return __builtin_bswap64(x);
+#else
+  x = ((x >> 8) & 0x00ff00ff00ff00ffu) | ((x & 0x00ff00ff00ff00ffu) << 8);
+  x = ((x >> 16) & 0x0000ffff0000ffffu) | ((x & 0x0000ffff0000ffffu) << 16);
+  return (x >> 32) | (x << 32);
+#endif
+}
+
+// Bits 0, 4, 8, ..., 60 of x as bits 0..15.
+inline uint64_t every_fourth_bit(uint64_t x)
+{
+  x &= 0x1111111111111111u;
+  x = (x | (x >> 3)) & 0x0303030303030303u;
+  x = (x | (x >> 6)) & 0x000f000f000f000fu;
+  x = (x | (x >> 12)) & 0x000000ff000000ffu;
+  return (x | (x >> 24)) & 0xffffu;
 }
 
 inline unsigned trailing_zeros(uint64_t x) // x != 0
@@ -171,36 +192,6 @@ struct bit_reader {
     buffer = b ? w >> (64 - b) : 0;
     bits = b;
     return value;
-  }
-
-  // Reads bits up to and including the first 1 but at most n bits; returns
-  // the number of 0 bits read (n when no 1 came within n bits).  Words are
-  // fetched exactly when get_bit would fetch them.
-  uint32_t get_zeros(uint32_t n)
-  {
-    uint32_t z = 0;
-    for (;;) {
-      if (z == n)
-        return z;
-      if (!bits) {
-        buffer = *cursor++;
-        bits = 64;
-      }
-      const uint32_t left = n - z;
-      if (buffer) {
-        uint32_t t = uint32_t(trailing_zeros(buffer)); // t < bits
-        uint32_t c = t < left ? t + 1 : left;
-        buffer = c < 64 ? buffer >> c : 0;
-        bits -= c;
-        return t < left ? z + t : n;
-      }
-      if (bits >= left) {
-        bits -= left; // buffer stays 0
-        return n;
-      }
-      z += bits;
-      bits = 0;
-    }
   }
 
   // Moves the read position n bits forward without looking at the bits;

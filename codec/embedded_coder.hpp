@@ -7,9 +7,12 @@
 // maxbits bounds the code and maxprec the number of planes (at most W).
 //
 // When N * min(maxprec, W) + N - 1 <= maxbits the budget cannot run out and
-// a path without budget tests is taken; it writes the same bits.  For N up
-// to 64 a plane is one 64-bit word; for N = 256 the group test is taken from
-// a count of the 1 bits not yet located.
+// the encoder takes a path without budget tests; it writes the same bits.
+// For N up to 64 a plane is one 64-bit word: the encoder builds each
+// plane's code in registers, the decoder reads planes through a 64-bit
+// window, a run of planes that make no coefficient significant at once,
+// and turns planes into coefficients by bit-matrix transposes.  For N = 256
+// the group test is taken from a count of the 1 bits not yet located.
 #ifndef KVR_CODEC_EMBEDDED_CODER_HPP
 #define KVR_CODEC_EMBEDDED_CODER_HPP
 
@@ -45,28 +48,57 @@ inline bool budget_free(uint32_t maxbits, uint32_t planes)
   return N * planes + N - 1 <= maxbits;
 }
 
-// Four 16 x 16 bit matrices side by side in 16 rows of 64 bits, matrix c
-// in bits 16c..16c+15, transposed in place: bit 16c + j of row i and bit
-// 16c + i of row j trade places.  Each stage swaps off-diagonal blocks of
-// size J in all four matrices with one mask; the rows are whole words, so
-// the row loops vectorise.
-template <unsigned J>
-inline void transpose_stage(uint64_t* a)
+// Stages J, J/2, .. 1 of a bit-matrix transpose of R rows of 64 bits: in
+// each row pair (i, i + J) of every group of 2J rows, the high J bits of
+// each 2J-bit field of row i trade places with the low J bits of the same
+// field of row i + J.  The rows are whole words, so the loops vectorise.
+template <unsigned R, unsigned J>
+inline void swap_stages(uint64_t* a)
 {
   constexpr uint64_t m = ~uint64_t(0) / ((uint64_t(1) << J) + 1); // J low bits of every 2J
-  for (unsigned r = 0; r < 16; r += 2 * J)
+  for (unsigned r = 0; r < R; r += 2 * J)
     for (unsigned i = r; i < r + J; i++) {
       const uint64_t t = ((a[i] >> J) ^ a[i + J]) & m;
       a[i + J] ^= t;
       a[i] ^= t << J;
     }
   if constexpr (J > 1)
-    transpose_stage<J / 2>(a);
+    swap_stages<R, J / 2>(a);
 }
 
-inline void transpose16x4(uint64_t* a)
+// Four 16 x 16 bit matrices side by side in 16 rows of 64 bits, matrix c
+// in bits 16c..16c+15 of rows row(0) .. row(15), transposed into a: bit
+// 16c + j of row i and bit 16c + i of row j trade places.  The rows are
+// formed in the first stage, which stores them as the later stages load
+// them: rows stored one way and loaded another would stall the loads.
+template <typename Row>
+inline void transpose16x4(uint64_t* a, Row row)
 {
-  transpose_stage<8>(a);
+  constexpr uint64_t m = ~uint64_t(0) / ((uint64_t(1) << 8) + 1);
+  for (unsigned i = 0; i < 8; i++) {
+    const uint64_t lo = row(i), hi = row(i + 8);
+    const uint64_t t = ((lo >> 8) ^ hi) & m;
+    a[i + 8] = hi ^ t;
+    a[i] = lo ^ (t << 8);
+  }
+  swap_stages<16, 4>(a);
+}
+
+// Two 16 x 16 bit matrices side by side in 16 rows of 32 bits, row(i)
+// for i = 0..15, transposed into v: row i in the low and row i + 8 in the
+// high half of v[i mod 8].  Rows i and i + 8 trade their off-diagonal
+// blocks within a word, and every later stage swaps two rows in each half
+// of a pair of words at once, so 32-bit rows cost half the steps of
+// 64-bit ones.
+template <typename Row>
+inline void transpose16x2(uint64_t* v, Row row)
+{
+  for (unsigned i = 0; i < 8; i++) {
+    const uint64_t w = row(i) | row(i + 8) << 32;
+    const uint64_t t = ((w >> 8) ^ (w >> 32)) & 0x00ff00ffu;
+    v[i] = w ^ (t << 32) ^ (t << 8);
+  }
+  swap_stages<8, 4>(v);
 }
 
 // Blocks of 16 and 64 coefficients move between coefficients and planes by
@@ -94,10 +126,17 @@ struct plane_reader {
     else {
       if (k < ready) { // planes come in order, k = ready - 1
         uint64_t a[16];
-        if constexpr (N == 16) {
-          for (unsigned i = 0; i < 16; i++)
-            a[i] = uint64_t(data[i]);
-          transpose16x4(a);
+        if constexpr (N == 16 && W == 32) {
+          transpose16x2(a, [&](unsigned i) { return uint64_t(data[i]); });
+          for (unsigned c = 0; c < 2; c++)
+            for (unsigned i = 0; i < 8; i++) {
+              plane[16 * c + i] = (a[i] >> (16 * c)) & 0xffffu;
+              plane[16 * c + i + 8] = (a[i] >> (16 * c + 32)) & 0xffffu;
+            }
+          ready = 0;
+        }
+        else if constexpr (N == 16) {
+          transpose16x4(a, [&](unsigned i) { return uint64_t(data[i]); });
           for (unsigned c = 0; c < W / 16; c++)
             for (unsigned i = 0; i < 16; i++)
               plane[16 * c + i] = (a[i] >> (16 * c)) & 0xffffu;
@@ -105,13 +144,12 @@ struct plane_reader {
         }
         else {
           const unsigned base = ready - 16;
-          for (unsigned i = 0; i < 16; i++) {
+          transpose16x4(a, [&](unsigned i) {
             uint64_t r = 0;
             for (unsigned g = 0; g < 4; g++)
               r += uint64_t((data[16 * g + i] >> base) & 0xffffu) << (16 * g);
-            a[i] = r;
-          }
-          transpose16x4(a);
+            return r;
+          });
           for (unsigned i = 0; i < 16; i++)
             plane[base + i] = a[i];
           ready = base;
@@ -283,117 +321,478 @@ inline uint32_t encode_ints(bit_writer& out, uint32_t maxbits, uint32_t maxprec,
 }
 
 // Planes of a decoder, most significant first, turned into coefficients
-// (which start at 0) at the end of the block.
+// at the end of the block.  Plane k is kept as its N-bit value; planes
+// below the last one decoded are zero.  (Sixteen 64-bit coefficients and
+// four of either width have their own writers below.)
 template <typename U, unsigned N>
 struct plane_writer {
   static constexpr unsigned W = word_traits<U>::width;
   U* data;
-  unsigned low = W; // planes low..W-1 are in plane[]
-  uint64_t plane[transposed<N> ? W : 1];
+  unsigned low = W;  // planes low .. top - 1 are in plane[], the others 0
+  unsigned top = W;
+  uint64_t plane[W];
 
   explicit plane_writer(U* d) : data(d) {}
 
-  unsigned ones = 0;
+  // The j planes below k are 0; before any other plane.
+  void skip(unsigned k, unsigned j) { top = k - j; }
 
-  // n: the coefficients significant after plane k, a bound on its 1 bits.
-  void operator()(unsigned k, uint64_t x, unsigned n)
+  // Plane k (with the count of coefficients significant after it).
+  void operator()(unsigned k, uint64_t x, unsigned)
   {
-    if constexpr (!transposed<N>) {
-      // 4 coefficients: every bit added, with no branch on the bits
-      (void)n;
-      for (unsigned i = 0; i < N; i++)
-        data[i] += U(U((x >> i) & 1u) << k);
-    }
-    else {
-      plane[k] = x;
-      low = k;
-      ones += n;
-    }
+    plane[k] = x;
+    low = k;
   }
 
-  // Few 1 bits are cheaper to add one by one than to transpose.
-  void finish()
+  // j planes k - 1 down to k - j, each of n verbatim bits and a group test
+  // 0: plane k - 1 - i in bits (n + 1) i .. (n + 1) i + n - 1 of w.
+  void stretch(unsigned k, uint64_t w, unsigned n, unsigned j)
   {
-    if constexpr (transposed<N>) {
-      if (ones <= N) {
-        for (unsigned k = low; k < W; k++)
-          deposit_plane(data, 0, plane[k], k);
-        return;
+    const uint64_t mask = low_mask(n);
+    uint64_t* p = plane + k;
+    for (unsigned i = 0; i < j; i++) {
+      *--p = w & mask;
+      w = (w >> n) >> 1;
+    }
+    low = k - j;
+  }
+
+  // c planes k - 1 down to k - c of all N coefficients, plane k - 1 - j in
+  // bits N j .. N j + N - 1 of w.
+  void many(unsigned k, uint64_t w, unsigned c)
+  {
+    constexpr uint64_t mask = low_mask(N);
+    for (unsigned j = 0; j < c; j++)
+      plane[k - 1 - j] = (w >> (N * j % 64)) & mask;
+    low = k - c;
+  }
+
+  // n: the coefficients significant at the end; the others stay 0.
+  void finish(unsigned n)
+  {
+    if (low >= top)
+      return;
+    uint64_t a[16];
+    if constexpr (N == 16 && W == 32) {
+      // every plane is taken, the ones not written as 0
+      for (unsigned k = 0; k < low; k++)
+        plane[k] = 0;
+      for (unsigned k = top; k < W; k++)
+        plane[k] = 0;
+    }
+    if constexpr (N == 16 && W == 32) {
+      transpose16x2(a, [&](unsigned i) { return plane[i] | plane[16 + i] << 16; });
+      for (unsigned i = 0; i < 8; i++) {
+        data[i] = U(a[i]);
+        data[i + 8] = U(a[i] >> 32);
       }
-      uint64_t a[16];
-      if constexpr (N == 16) {
-        for (unsigned k = 0; k < low; k++)
-          plane[k] = 0;
-        for (unsigned i = 0; i < 16; i++) {
-          uint64_t r = 0;
-          for (unsigned c = 0; c < W / 16; c++)
-            r += plane[16 * c + i] << (16 * c);
-          a[i] = r;
-        }
-        transpose16x4(a);
-        for (unsigned i = 0; i < 16; i++)
-          data[i] = U(a[i]);
-      }
-      else {
-        for (unsigned base = W; base > low;) {
-          base -= 16;
-          for (unsigned k = base; k < low; k++)
-            plane[k] = 0;
+      (void)n;
+      return;
+    }
+    // planes are taken 16 at a time, the chunks first .. last
+    const unsigned first = low / 16, last = (top - 1) / 16;
+    for (unsigned k = 16 * first; k < low; k++)
+      plane[k] = 0;
+    for (unsigned k = top; k < 16 * last + 16; k++)
+      plane[k] = 0;
+    if (n <= 16) {
+      // as for 16 coefficients: the others are 0
+      transpose16x4(a, [&](unsigned i) {
+        uint64_t r = 0;
+        for (unsigned c = first; c <= last; c++)
+          r += plane[16 * c + i] << (16 * c);
+        return r;
+      });
+      for (unsigned i = 0; i < 16; i++)
+        data[i] = U(a[i]);
+    }
+    else if constexpr (N == 64) {
+      // Chunk c (planes 16c .. 16c + 15) transposed: row i holds the 16
+      // bits of coefficient 16g + i in its quarter g.  Coefficient 16g + i
+      // is then quarter g of row i of every chunk, a 4 x 4 transpose of
+      // 16-bit quarters.
+      constexpr unsigned C = W / 16;
+      uint64_t r[C][16];
+      for (unsigned c = 0; c < C; c++) {
+        if (c < first || c > last) {
           for (unsigned i = 0; i < 16; i++)
-            a[i] = plane[base + i];
-          transpose16x4(a);
-          for (unsigned g = 0; g < 4; g++)
-            for (unsigned i = 0; i < 16; i++)
-              data[16 * g + i] += U(U((a[i] >> (16 * g)) & 0xffffu) << base);
+            r[c][i] = 0;
+          continue;
+        }
+        transpose16x4(r[c], [&](unsigned i) { return plane[16 * c + i]; });
+      }
+      constexpr uint64_t m16 = 0x0000ffff0000ffffu;
+      for (unsigned i = 0; i < 16; i++) {
+        uint64_t a0 = r[0][i], a1 = r[1][i];
+        uint64_t t = ((a0 >> 16) ^ a1) & m16;
+        a1 ^= t;
+        a0 ^= t << 16;
+        if constexpr (C == 2) {
+          // a0: coefficients i and 32 + i, a1: 16 + i and 48 + i
+          data[i] = U(a0);
+          data[32 + i] = U(a0 >> 32);
+          data[16 + i] = U(a1);
+          data[48 + i] = U(a1 >> 32);
+        }
+        else {
+          uint64_t a2 = r[2][i], a3 = r[3][i];
+          t = ((a2 >> 16) ^ a3) & m16;
+          a3 ^= t;
+          a2 ^= t << 16;
+          constexpr uint64_t m32 = 0x00000000ffffffffu;
+          t = ((a0 >> 32) ^ a2) & m32;
+          a2 ^= t;
+          a0 ^= t << 32;
+          t = ((a1 >> 32) ^ a3) & m32;
+          a3 ^= t;
+          a1 ^= t << 32;
+          data[i] = U(a0);
+          data[16 + i] = U(a1);
+          data[32 + i] = U(a2);
+          data[48 + i] = U(a3);
         }
       }
     }
   }
 };
 
-// The decoder's side of encode_planes.  Runs over more than 4 coefficients
-// are read a word at a time.  A run cut short by the budget still marks
-// coefficient n, as the encoder's bit-by-bit loop leaves it.  Without a
-// bound the budget still counts but is never tested.
-template <typename U, unsigned N, bool Bounded>
+// 16 coefficients of 64 bits: plane k goes straight into quarter k / 16
+// of row k mod 16 of the four 16 x 16 transposes that turn planes into
+// coefficients, rows that start at 0.
+template <>
+struct plane_writer<uint64_t, 16> {
+  uint64_t* data;
+  uint64_t row[16];
+
+  explicit plane_writer(uint64_t* d) : data(d)
+  {
+    for (unsigned i = 0; i < 16; i++)
+      row[i] = 0;
+  }
+
+  void put(unsigned k, uint64_t x) { row[k % 16] |= x << (16 * (k / 16)); }
+
+  void skip(unsigned, unsigned) {}
+
+  void operator()(unsigned k, uint64_t x, unsigned) { put(k, x); }
+
+  void stretch(unsigned k, uint64_t w, unsigned n, unsigned j)
+  {
+    const uint64_t mask = low_mask(n);
+    for (unsigned i = 0; i < j; i++) {
+      put(k - 1 - i, w & mask);
+      w = (w >> n) >> 1;
+    }
+  }
+
+  void many(unsigned k, uint64_t w, unsigned c)
+  {
+    for (unsigned j = 0; j < c; j++)
+      put(k - 1 - j, (w >> (16 * j)) & 0xffffu);
+  }
+
+  void finish(unsigned)
+  {
+    uint64_t a[16];
+    transpose16x4(a, [&](unsigned i) { return row[i]; });
+    for (unsigned i = 0; i < 16; i++)
+      data[i] = a[i];
+  }
+};
+
+// 4 coefficients: each plane's bits added as it comes, which keeps the
+// coefficients off any long chain of steps at the end of a short block.
+template <typename U>
+struct plane_writer<U, 4> {
+  U* data;
+  U v[4] = {};
+
+  explicit plane_writer(U* d) : data(d) {}
+
+  // every bit added, with no branch on the bits
+  void operator()(unsigned k, uint64_t x, unsigned)
+  {
+    for (unsigned i = 0; i < 4; i++)
+      v[i] += U(U((x >> i) & 1u) << k);
+  }
+
+  void skip(unsigned, unsigned) {}
+
+  void stretch(unsigned k, uint64_t w, unsigned n, unsigned j)
+  {
+    const uint64_t mask = low_mask(n);
+    for (unsigned i = 0; i < j; i++) {
+      (*this)(k - 1 - i, w & mask, n);
+      w = (w >> n) >> 1;
+    }
+  }
+
+  // c planes k - 1 down to k - c, plane k - 1 - j in bits 4j .. 4j + 3:
+  // with the nibbles reversed, nibble p holds plane k - 16 + p, and
+  // coefficient i's bits are every fourth bit from bit i.
+  void many(unsigned k, uint64_t w, unsigned)
+  {
+    uint64_t r = byte_swap(w);
+    r = ((r >> 4) & 0x0f0f0f0f0f0f0f0fu) | ((r & 0x0f0f0f0f0f0f0f0fu) << 4);
+    for (unsigned i = 0; i < 4; i++) {
+      const uint64_t g = every_fourth_bit(r >> i);
+      v[i] += U(k >= 16 ? g << (k - 16) : g >> (16 - k));
+    }
+  }
+
+  void finish(unsigned)
+  {
+    for (unsigned i = 0; i < 4; i++)
+      data[i] = v[i];
+  }
+};
+
+// A reader of one block's planes.  It looks at 64 bits at a time taken
+// from any bit position of the words, so several planes are seen at once.
+// Its bits end at `end`: the block's longest possible code, the budget or
+// N P + N - 1 bits for P planes, whichever is less (no code reaches past
+// it).  The words it reads all hold bits of that extent; which of them a
+// short code leaves unread does not matter, as the stream is set from the
+// position reached.
+struct block_reader {
+  const uint64_t* base; // the word holding the first bit
+  uint64_t w;           // bits q .. q + wbits - 1; bits from wbits up are 0
+  uint32_t wbits;
+  uint32_t q;   // position of the window from bit 0 of base[0]
+  uint32_t end; // position past the last bit of the block
+  uint32_t words; // base[0 .. words - 1] hold bits of the block
+
+  block_reader(const bit_reader& r, uint32_t extent)
+  {
+    const uint32_t start = r.bits ? 64 - r.bits : 0;
+    base = r.bits ? r.cursor - 1 : r.cursor;
+    q = start;
+    end = start + extent;
+    words = (end + 63) / 64;
+    wbits = 0;
+    w = 0;
+    refill();
+  }
+
+  // The stream after the bits read, as the stream's own bit operations
+  // leave it.
+  void store(bit_reader& r) const
+  {
+    const uint32_t o = q % 64;
+    r.cursor = const_cast<uint64_t*>(base) + q / 64 + (o != 0);
+    r.bits = o ? 64 - o : 0;
+    r.buffer = o ? base[q / 64] >> o : 0;
+  }
+
+  // The 64 bits from q, fewer where the block ends.
+  void refill()
+  {
+    const uint32_t i = q / 64, o = q % 64;
+    if (q >= end) {
+      w = 0;
+      wbits = 0;
+      return;
+    }
+    const uint64_t next = i + 1 < words ? base[i + 1] : 0;
+    w = (base[i] >> o) | ((next << 1) << (63 - o));
+    wbits = end - q;
+    if (wbits < 64)
+      w &= low_mask(wbits);
+    else
+      wbits = 64;
+  }
+
+  void consume(uint32_t c) // c <= wbits
+  {
+    w = c < 64 ? w >> c : 0;
+    wbits -= c;
+    q += c;
+  }
+
+  // The next c bits (c <= 64), fewer where the block ends.
+  uint64_t take(uint32_t c)
+  {
+    if (c > wbits)
+      refill();
+    if (c > wbits)
+      c = wbits;
+    const uint64_t v = w & low_mask(c);
+    consume(c);
+    return v;
+  }
+};
+
+// While no coefficient becomes significant, each plane takes n + 1 bits:
+// its n verbatim bits and a group test 0.  Entry n holds the positions of
+// those group tests in a word of such planes, the mask of n bits, and a
+// reciprocal of n + 1 that divides the positions 0..64 exactly.
+struct stretch_table {
+  uint64_t tests[64];
+  uint64_t mask[64];
+  uint32_t inverse[64];
+};
+
+constexpr stretch_table make_stretch_table()
+{
+  stretch_table t{};
+  for (unsigned n = 0; n < 64; n++) {
+    uint64_t m = 0;
+    for (unsigned p = n; p < 64; p += n + 1)
+      m |= uint64_t(1) << p;
+    t.tests[n] = m;
+    t.mask[n] = (uint64_t(1) << n) - 1;
+    t.inverse[n] = 65536 / (n + 1) + 1;
+  }
+  return t;
+}
+
+constexpr stretch_table stretch = make_stretch_table();
+
+inline uint32_t slots(uint32_t bits, uint32_t n) // floor(bits / (n + 1))
+{
+  return (bits * stretch.inverse[n]) >> 16;
+}
+
+// The decoder's side of encode_planes.  A stretch of planes that make no
+// coefficient significant is read from the window at once; a plane with a
+// group test 1 then reads its runs with a count of zeros each.  Where the
+// budget ends the reader's bits end, and so does the block: a run cut
+// short still marks coefficient n, as the encoder's bit-by-bit loop leaves
+// it.  The same steps serve the budget-free case, whose bits never run out.
+template <typename U, unsigned N, typename Writer = plane_writer<U, N>>
 inline uint32_t decode_planes(bit_reader& stream, uint32_t maxbits, unsigned kmin, U* data)
 {
   constexpr unsigned W = word_traits<U>::width;
-  plane_writer<U, N> planes(data);
-  bit_reader in = stream;
-  uint32_t budget = maxbits, n = 0;
-  for (unsigned k = W; (!Bounded || budget) && k-- > kmin;) {
-    uint32_t m = (Bounded && budget < n) ? budget : n;
-    budget -= m;
-    uint64_t x = in.get_bits(m);
-    while (n < N && (!Bounded || budget)) {
-      budget--;
-      if (!in.get_bit())
+  const uint32_t bound = N * (W - kmin) + N - 1;
+  Writer planes(data);
+  block_reader in(stream, maxbits < bound ? maxbits : bound);
+  const uint32_t start = in.q;
+  uint32_t n = 0;
+  unsigned k = W;
+  while (k > kmin && n < N) {
+    const uint32_t slot = n + 1;
+    if (in.wbits < slot) {
+      in.refill();
+      if (in.wbits < slot) { // the budget ends in this plane's verbatim bits
+        if (in.wbits)
+          planes(--k, in.take(in.wbits), n);
         break;
-      if constexpr (N <= 4) {
-        while (n < N - 1 && (!Bounded || budget)) {
-          budget--;
-          if (in.get_bit())
-            break;
-          n++;
+      }
+    }
+    // j whole planes below k, each of n verbatim bits and a group test 0
+    auto whole = [&](uint32_t j) {
+      if (n)
+        planes.stretch(k, in.w, n, j);
+      else
+        planes.skip(k, j);
+      k -= j;
+    };
+    const uint64_t tests = in.w & stretch.tests[n];
+    if (!tests) { // whole planes to the end of the window
+      uint32_t j = slots(in.wbits, n);
+      if (j > k - kmin)
+        j = k - kmin;
+      whole(j);
+      in.consume(j * slot);
+      continue;
+    }
+    // j whole planes, then one with a group test 1 at bit p
+    const uint32_t p = trailing_zeros(tests);
+    const uint32_t j = slots(p, n);
+    if (j >= k - kmin) {
+      const uint32_t rest = k - kmin;
+      whole(rest);
+      in.consume(rest * slot);
+      break;
+    }
+    whole(j);
+    uint64_t x = (in.w >> (p - n)) & stretch.mask[n];
+    k--;
+    {
+      // Most such planes make one coefficient significant: its run, its 1
+      // and the group test 0 after it in the window, short of the last
+      // coefficient.
+      const uint64_t r = (in.w >> p) >> 1;
+      const uint32_t z = r ? trailing_zeros(r) : 64;
+      if (p + z + 2 < in.wbits && n + z < N - 1) {
+        n += z;
+        x += uint64_t(1) << n;
+        n++;
+        const uint64_t g = (r >> (z + 1)) & 1;
+        in.consume(p + z + 3);
+        if (!g) {
+          planes(k, x, n);
+          continue;
         }
       }
-      else {
-        uint32_t r = N - 1 - n;
-        if (Bounded && r > budget)
-          r = budget;
-        uint32_t z = in.get_zeros(r);
-        budget -= z < r ? z + 1 : r;
-        n += z;
+      else
+        in.consume(p + 1);
+    }
+    // the runs: each a count of zeros ended by the new coefficient's 1,
+    // then the next group test
+    for (;;) {
+      if (n == N - 1) { // the last coefficient's 1 is implied
+        x += uint64_t(1) << n;
+        n = N;
+        break;
       }
+      if (!in.wbits) {
+        in.refill();
+        if (!in.wbits) { // the budget ends in the run: coefficient n is marked
+          x += uint64_t(1) << n;
+          n++;
+          break;
+        }
+      }
+      const uint32_t left = N - 1 - n; // run bits before the implied 1
+      const uint32_t z = in.w ? trailing_zeros(in.w) : in.wbits;
+      if (z >= left) {
+        in.consume(left);
+        n += left;
+        continue;
+      }
+      if (z == in.wbits) { // zeros to the end of the window
+        in.consume(z);
+        n += z;
+        continue;
+      }
+      n += z;
       x += uint64_t(1) << n;
       n++;
+      if (z + 1 < in.wbits) { // the next group test is in the window
+        const uint64_t g = (in.w >> (z + 1)) & 1;
+        in.consume(z + 2);
+        if (!g)
+          break;
+        continue;
+      }
+      in.consume(z + 1);
+      in.refill();
+      if (!in.wbits) // the budget ends after the 1
+        break;
+      const uint64_t g = in.w & 1;
+      in.consume(1);
+      if (!g)
+        break;
     }
     planes(k, x, n);
   }
-  stream.take(in);
-  planes.finish();
-  return maxbits - budget;
+  // All coefficients significant: whole planes, as many to a word as fit.
+  constexpr unsigned P = 64 / N;
+  while (k > kmin) {
+    const unsigned c = k - kmin < P ? k - kmin : P;
+    if (in.wbits < c * N)
+      in.refill();
+    if (!in.wbits)
+      break;
+    const uint32_t r = c * N < in.wbits ? c * N : in.wbits;
+    const unsigned got = (r + N - 1) / N;
+    planes.many(k, in.take(r), got);
+    k -= got;
+  }
+  in.store(stream);
+  planes.finish(n);
+  return in.q - start;
 }
 
 template <typename U, unsigned N, bool Bounded>
@@ -435,9 +834,10 @@ inline uint32_t decode_ints(bit_reader& in, uint32_t maxbits, uint32_t maxprec, 
   const bool free = budget_free<N>(maxbits, planes);
   for (unsigned i = 0; i < N; i++)
     data[i] = 0;
-  if constexpr (N <= 64)
-    return free ? decode_planes<U, N, false>(in, maxbits, kmin, data)
-                : decode_planes<U, N, true>(in, maxbits, kmin, data);
+  if constexpr (N <= 64) {
+    (void)free;
+    return decode_planes<U, N>(in, maxbits, kmin, data);
+  }
   else
     return free ? decode_counted<U, N, false>(in, maxbits, kmin, data)
                 : decode_counted<U, N, true>(in, maxbits, kmin, data);

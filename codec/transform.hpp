@@ -223,13 +223,40 @@ inline void reorder(const U* v, U* u)
     u[k] = to_negabinary<U>(v[order<D>::index(k)]);
 }
 
-// Coded order to block layout, two's complement.
+// The coded position of each block index: the inverse of order<D>.
+template <unsigned D>
+struct inverse_order {
+  static constexpr unsigned n = 1u << (2 * D);
+  uint8_t position[n];
+};
+
+template <unsigned D>
+constexpr inverse_order<D> make_inverse_order()
+{
+  inverse_order<D> t{};
+  for (unsigned k = 0; k < t.n; k++)
+    t.position[order<D>::perm[k]] = uint8_t(k);
+  return t;
+}
+
+template <unsigned D>
+constexpr inverse_order<D> coded_position = make_inverse_order<D>();
+
+// Coded order to block layout, two's complement.  Block values are gathered
+// in order rather than scattered, so that the transform's wide loads read
+// what wide stores wrote.
 template <typename U, unsigned D>
 inline void inv_order(const U* u, U* v)
 {
   constexpr unsigned n = 1u << (2 * D);
-  for (unsigned k = 0; k < n; k++)
-    v[order<D>::index(k)] = from_negabinary<U>(u[k]);
+  if constexpr (D == 1) {
+    for (unsigned k = 0; k < n; k++)
+      v[k] = from_negabinary<U>(u[k]);
+  }
+  else {
+    for (unsigned i = 0; i < n; i++)
+      v[i] = from_negabinary<U>(u[coded_position<D>.position[i]]);
+  }
 }
 
 } // namespace

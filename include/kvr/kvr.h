@@ -403,10 +403,13 @@ KVR_API void kvr_demote_int32_to_uint16(uint16_t* oblock, const int32_t* iblock,
  *
  * The codec has no failure path and checks nothing: the caller positions
  * the bit stream before the call and flushes (encoding) or aligns
- * (decoding) it afterwards, gives it room for max(min_bits, max_bits) bits
- * (a max_bits below the block's header gives an empty block), keeps the
- * limits valid and passes strides under which every addressed element
- * exists.  The stream record is never written.
+ * (decoding) it afterwards, gives it room for the block's longest code
+ * (max_bits, or the smaller per-block bound of kvr_stream_maximum_size,
+ * and at least min_bits; a max_bits below the block's header gives an
+ * empty block), keeps the limits valid and passes strides under which
+ * every addressed element exists.  A decoder may read any word of that
+ * room, also past the last bit of a shorter code; it leaves the stream
+ * positioned right after the block.  The stream record is never written.
  */
 /* int32 blocks */
 KVR_API size_t kvr_encode_block_int32_1(const kvr_stream* stream, const int32_t* block);

@@ -217,6 +217,63 @@ TEST(EmbeddedCoder, MatchesModelForEveryBlockSizeAndWidth)
   check_against_model<uint64_t, 256>(18);
 }
 
+// Any bits decode as the model reads them: random strings whose density of
+// 1 bits varies (long runs, dense group tests), at random offsets, under
+// random limits, in a buffer that ends with the last word of the longest
+// code the limits allow (the budget or N P + N - 1 bits), so that reading
+// past it is caught under AddressSanitizer.  The stream is left exactly as
+// reading the same bits one at a time leaves it.
+template <typename U, unsigned N>
+void check_arbitrary_bits(uint64_t seed)
+{
+  constexpr unsigned W = sizeof(U) * 8;
+  std::mt19937_64 rng(seed);
+  for (int trial = 0; trial < 3000; trial++) {
+    const uint32_t maxprec = uint32_t(rng() % (W + 3));
+    const uint32_t bound = N * std::min<uint32_t>(maxprec, W) + N - 1;
+    const uint32_t maxbits = trial % 3 ? uint32_t(rng() % (bound + 2)) : 16658;
+    const unsigned ones = 1 + unsigned(rng() % 15); // of 16
+    std::string bits;
+    for (uint32_t i = 0; i < std::min<uint32_t>(maxbits, bound); i++)
+      bits += rng() % 16 < ones ? '1' : '0';
+    uint32_t model_used = 0;
+    const auto model = model_decode<U>(bits, N, maxbits, maxprec, model_used);
+
+    const unsigned offset = unsigned(rng() % 192);
+    const uint64_t end = offset + model_used;
+    const uint64_t extent = offset + std::min(maxbits, bound);
+    ct::stream s(size_t((extent + 63) / 64) + (extent == 0));
+    s.put(rng(), offset > 64 ? 64 : offset);
+    s.put(rng(), offset > 128 ? 64 : offset > 64 ? offset - 64 : 0);
+    if (offset > 128)
+      s.put(rng(), offset - 128);
+    s.put(bits.substr(0, std::min(maxbits, bound)));
+    s.flush();
+    s.seek_read(offset);
+    uint32_t used = 0;
+    const auto got = decode<U, N>(s, maxbits, maxprec, used);
+    ASSERT_EQ(used, model_used) << "N=" << N << " trial " << trial;
+    ASSERT_EQ(got, model) << "N=" << N << " trial " << trial;
+    const bit_stream after = s.bs;
+    s.seek_read(end);
+    ASSERT_EQ(after.cursor, s.bs.cursor) << "N=" << N << " trial " << trial;
+    ASSERT_EQ(after.bits, s.bs.bits);
+    ASSERT_EQ(after.buffer, s.bs.buffer);
+  }
+}
+
+TEST(EmbeddedCoder, ArbitraryBitsDecodeAsTheModelReadsThem)
+{
+  check_arbitrary_bits<uint32_t, 4>(21);
+  check_arbitrary_bits<uint32_t, 16>(22);
+  check_arbitrary_bits<uint32_t, 64>(23);
+  check_arbitrary_bits<uint32_t, 256>(24);
+  check_arbitrary_bits<uint64_t, 4>(25);
+  check_arbitrary_bits<uint64_t, 16>(26);
+  check_arbitrary_bits<uint64_t, 64>(27);
+  check_arbitrary_bits<uint64_t, 256>(28);
+}
+
 TEST(EmbeddedCoder, BudgetFreeAndBudgetedPathsWriteTheSameBits)
 {
   // N = 4, maxprec 32: 131 bits is the budget-free bound, 130 is budgeted.

@@ -269,14 +269,30 @@ protected:
     return m;
   }
 
+  // Full blocks (every valid count 4) by straight-line copies, edge blocks
+  // by loops over their valid values.
+  static bool full(const size_t* v)
+  {
+    bool all = true;
+    for (unsigned d = 0; d < N; d++)
+      all &= v[d] == 4;
+    return all;
+  }
+
   static void scatter(const S* line, S* p, const ptrdiff_t* s, const size_t* v)
   {
-    for_each_valid<N>(v, s, [line, p](size_t i, ptrdiff_t o) { p[o] = line[i]; });
+    if (full(v))
+      for_each_in_block<N>(s, [line, p](size_t i, ptrdiff_t o) { p[o] = line[i]; });
+    else
+      for_each_valid<N>(v, s, [line, p](size_t i, ptrdiff_t o) { p[o] = line[i]; });
   }
 
   static void gather(S* line, const S* p, const ptrdiff_t* s, const size_t* v)
   {
-    for_each_valid<N>(v, s, [line, p](size_t i, ptrdiff_t o) { line[i] = p[o]; });
+    if (full(v))
+      for_each_in_block<N>(s, [line, p](size_t i, ptrdiff_t o) { line[i] = p[o]; });
+    else
+      for_each_valid<N>(v, s, [line, p](size_t i, ptrdiff_t o) { line[i] = p[o]; });
   }
 };
 

@@ -39,6 +39,28 @@ inline void for_each_valid(const size_t* v, const ptrdiff_t* s, F f)
             ptrdiff_t(x) * t[0] + ptrdiff_t(y) * t[1] + ptrdiff_t(z) * t[2] + ptrdiff_t(w) * t[3]);
 }
 
+// Calls f(i, o) for all 4^N positions of a full block, in the same order;
+// the bounds are constants, so the copies it drives are straight-line code
+// with one offset per row of 4 values.
+template <unsigned N, class F>
+inline void for_each_in_block(const ptrdiff_t* s, F f)
+{
+  ptrdiff_t t[4] = {0, 0, 0, 0};
+  for (unsigned d = 0; d < N; d++)
+    t[d] = s[d];
+  constexpr unsigned ew = N > 3 ? 4 : 1, ez = N > 2 ? 4 : 1, ey = N > 1 ? 4 : 1;
+  for (unsigned w = 0; w < ew; w++)
+    for (unsigned z = 0; z < ez; z++)
+      for (unsigned y = 0; y < ey; y++) {
+        const ptrdiff_t o = ptrdiff_t(y) * t[1] + ptrdiff_t(z) * t[2] + ptrdiff_t(w) * t[3];
+        const unsigned i = 4 * y + 16 * z + 64 * w;
+        f(i, o);
+        f(i + 1, o + t[0]);
+        f(i + 2, o + 2 * t[0]);
+        f(i + 3, o + 3 * t[0]);
+      }
+}
+
 // A compressed buffer and the bit stream over it, held here until a store
 // adopts them, and released here otherwise: a store allocates everything
 // it needs before it changes anything.
