@@ -9,29 +9,11 @@
 #include <vector>
 
 #include "array/failing_alloc.hpp"
+#include "array/make_array.hpp"
 #include "kvr/array.hpp"
 #include "kvr/array_api.h"
 
 namespace {
-
-template <class A> struct dims_of;
-template <class S> struct dims_of<kvr::array1<S>> { static constexpr unsigned value = 1; };
-template <class S> struct dims_of<kvr::array2<S>> { static constexpr unsigned value = 2; };
-template <class S> struct dims_of<kvr::array3<S>> { static constexpr unsigned value = 3; };
-template <class S> struct dims_of<kvr::array4<S>> { static constexpr unsigned value = 4; };
-
-template <class A> A make(const size_t* n, double rate, const typename A::value_type* data)
-{
-  constexpr unsigned N = dims_of<A>::value;
-  if constexpr (N == 1)
-    return A(n[0], rate, data);
-  else if constexpr (N == 2)
-    return A(n[0], n[1], rate, data);
-  else if constexpr (N == 3)
-    return A(n[0], n[1], n[2], rate, data);
-  else
-    return A(n[0], n[1], n[2], n[3], rate, data);
-}
 
 // Extents by dimensionality: the arrays under test and larger ones.
 const size_t small[4][4] = {{13}, {10, 7}, {5, 6, 7}, {5, 3, 6, 2}};

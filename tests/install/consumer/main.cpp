@@ -1,4 +1,4 @@
-// An outside program built against the installed library.
+// An outside program built with kvr, installed or as a subproject.
 #include <kvr/kvr.h>
 
 #include <cstdio>
