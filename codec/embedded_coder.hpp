@@ -569,9 +569,18 @@ struct block_reader {
     q = start;
     end = start + extent;
     words = (end + 63) / 64;
-    wbits = 0;
-    w = 0;
-    refill();
+    // the first bits are the stream's buffered ones, the rest of the
+    // window from the next word
+    if (!extent) {
+      w = 0;
+      wbits = 0;
+      return;
+    }
+    const uint64_t next = words > (r.bits ? 1u : 0u) ? r.cursor[0] : 0;
+    w = r.bits ? r.buffer | (next << r.bits) : next; // bits < 64
+    wbits = extent < 64 ? extent : 64;
+    if (wbits < 64)
+      w &= low_mask(wbits);
   }
 
   // The stream after the bits read, as the stream's own bit operations
@@ -795,6 +804,9 @@ inline uint32_t decode_planes(bit_reader& stream, uint32_t maxbits, unsigned kmi
   return in.q - start;
 }
 
+// The decoder read bit by bit, the verbatim bits 64 at a time: the blocks
+// of 256 coefficients, and blocks of any size whose code has a few bits at
+// most.  The coefficients start at 0.
 template <typename U, unsigned N, bool Bounded>
 inline uint32_t decode_counted(bit_reader& in, uint32_t maxbits, unsigned kmin, U* data)
 {
@@ -834,13 +846,14 @@ inline uint32_t decode_ints(bit_reader& in, uint32_t maxbits, uint32_t maxprec, 
   const bool free = budget_free<N>(maxbits, planes);
   for (unsigned i = 0; i < N; i++)
     data[i] = 0;
+  // A block of a few bits at most is read bit by bit: setting up the
+  // window would cost more than it saves.
   if constexpr (N <= 64) {
-    (void)free;
-    return decode_planes<U, N>(in, maxbits, kmin, data);
+    if (free ? N * planes + N - 1 > 16 : maxbits > 16)
+      return decode_planes<U, N>(in, maxbits, kmin, data);
   }
-  else
-    return free ? decode_counted<U, N, false>(in, maxbits, kmin, data)
-                : decode_counted<U, N, true>(in, maxbits, kmin, data);
+  return free ? decode_counted<U, N, false>(in, maxbits, kmin, data)
+              : decode_counted<U, N, true>(in, maxbits, kmin, data);
 }
 
 } // namespace

@@ -320,21 +320,34 @@ inline uint32_t encode_float_block(const kvr_stream* stream, const T* values)
   return bits;
 }
 
-template <typename T, unsigned N>
-inline void store_zeros(T* values)
+// Where the values of a decoded block go: a contiguous block, or (for the
+// strided entry points) straight into the caller's array, rows of 4 values
+// along x at a stride, so that the block is not copied once more.
+template <typename T>
+struct to_block {
+  T* p;
+
+  template <unsigned N, typename F>
+  void put(F value) const
+  {
+    for (unsigned i = 0; i < N; i++)
+      p[i] = value(i);
+  }
+};
+
+template <typename T, unsigned N, typename Out>
+inline void store_zeros(const Out& out)
 {
-  for (unsigned i = 0; i < N; i++)
-    values[i] = 0;
+  out.template put<N>([](unsigned) { return T(0); });
 }
 
 // Integers times 2^(field - bias - P), in the value type.
-template <typename T, unsigned N>
-inline void store_scaled(T* values, const typename float_traits<T>::U* block, uint32_t field)
+template <typename T, unsigned N, typename Out>
+inline void store_scaled(const Out& out, const typename float_traits<T>::U* block, uint32_t field)
 {
   using tr = float_traits<T>;
   const T s = power_of_two<T>(int(field) - tr::bias - tr::int_bits);
-  for (unsigned i = 0; i < N; i++)
-    values[i] = T(typename tr::S(block[i])) * s;
+  out.template put<N>([block, s](unsigned i) { return T(typename tr::S(block[i])) * s; });
 }
 
 // Reads the rest of an empty or zero block whose flag has been read.
@@ -346,9 +359,9 @@ inline uint32_t skip_empty(bit_reader& in, uint32_t minbits, uint32_t maxbits)
   return bits;
 }
 
-template <typename T, unsigned D>
+template <typename T, unsigned D, typename Out>
 inline uint32_t decode_lossy(bit_reader& in, uint32_t minbits, uint32_t maxbits,
-                             uint32_t maxprec, int32_t minexp, T* values)
+                             uint32_t maxprec, int32_t minexp, const Out& values)
 {
   using tr = float_traits<T>;
   using U = typename tr::U;
@@ -380,8 +393,9 @@ inline uint32_t decode_lossy(bit_reader& in, uint32_t minbits, uint32_t maxbits,
   return bits + H;
 }
 
-template <typename T, unsigned D>
-inline uint32_t decode_reversible(bit_reader& in, uint32_t minbits, uint32_t maxbits, T* values)
+template <typename T, unsigned D, typename Out>
+inline uint32_t decode_reversible(bit_reader& in, uint32_t minbits, uint32_t maxbits,
+                                  const Out& values)
 {
   using tr = float_traits<T>;
   using U = typename tr::U;
@@ -402,8 +416,7 @@ inline uint32_t decode_reversible(bit_reader& in, uint32_t minbits, uint32_t max
   alignas(256) U block[N];
   if (in.get_bit()) {
     uint32_t bits = 2 + rev_decode_ints<U, D>(in, int32_t(minbits - 2), maxbits - 2, block);
-    for (unsigned i = 0; i < N; i++)
-      values[i] = from_bits<T>(raw_flip<T>(block[i]));
+    values.template put<N>([&block](unsigned i) { return from_bits<T>(raw_flip<T>(block[i])); });
     return bits;
   }
   if (maxbits < exact_header + F) {
@@ -425,8 +438,8 @@ inline uint32_t decode_reversible(bit_reader& in, uint32_t minbits, uint32_t max
   return bits;
 }
 
-template <typename T, unsigned D>
-inline uint32_t decode_float_block(const kvr_stream* stream, T* values)
+template <typename T, unsigned D, typename Out>
+inline uint32_t decode_float_block(const kvr_stream* stream, const Out& values)
 {
   const uint32_t minbits = stream->min_bits;
   const uint32_t maxbits = stream->max_bits;

@@ -62,9 +62,24 @@ inline uint32_t encode_module_block(const kvr_stream* stream, const module_type*
 inline uint32_t decode_module_block(const kvr_stream* stream, module_type* block)
 {
   if constexpr (std::is_floating_point<module_type>::value)
-    return decode_float_block<module_type, module_dims>(stream, block);
+    return decode_float_block<module_type, module_dims>(stream, to_block<module_type>{block});
   else
     return decode_int_block<module_type, module_dims>(stream, block);
+}
+
+// A whole block into a strided array: floating-point values go there as
+// they are converted, integers by way of a local block.
+inline uint32_t decode_module_strided(const kvr_stream* stream, module_type* p, const ptrdiff_t* s)
+{
+  if constexpr (std::is_floating_point<module_type>::value)
+    return decode_float_block<module_type, module_dims>(stream,
+                                                        to_strided<module_type, module_dims>{p, s});
+  else {
+    alignas(256) module_type block[module_size];
+    uint32_t bits = decode_int_block<module_type, module_dims>(stream, block);
+    scatter<module_type, module_dims>(p, block, s);
+    return bits;
+  }
 }
 #endif
 
@@ -110,10 +125,7 @@ extern "C" size_t KVR_ENTRY(kvr_decode_block_strided_)(const kvr_stream* stream,
                                                        KVR_MODULE_TYPE* p, KVR_STRIDES)
 {
   const ptrdiff_t s[] = {KVR_STRIDE_LIST};
-  alignas(256) KVR_MODULE_TYPE block[kvr_codec::module_size];
-  size_t bits = KVR_ENTRY(kvr_decode_block_)(stream, block);
-  kvr_codec::scatter<KVR_MODULE_TYPE, KVR_MODULE_DIMS>(p, block, s);
-  return bits;
+  return kvr_codec::decode_module_strided(stream, p, s);
 }
 
 extern "C" size_t KVR_ENTRY(kvr_decode_partial_block_strided_)(const kvr_stream* stream,

@@ -62,6 +62,27 @@ inline void scatter(T* p, const T* block, const ptrdiff_t* s)
   }
 }
 
+// A whole block's values written straight into the caller's array, as
+// scatter does, each value computed as it is stored.
+template <typename T, unsigned D>
+struct to_strided {
+  T* p;
+  const ptrdiff_t* s;
+
+  template <unsigned N, typename F>
+  void put(F value) const
+  {
+    const ptrdiff_t sx = s[0];
+    for (unsigned r = 0; r < N / 4; r++) {
+      T* q = p + array_offset<D>(4 * r, s);
+      q[0] = value(4 * r);
+      q[sx] = value(4 * r + 1);
+      q[2 * sx] = value(4 * r + 2);
+      q[3 * sx] = value(4 * r + 3);
+    }
+  }
+};
+
 // Whether block coordinate i lies in the valid sub-block of extents n,
 // looking only at axes a and up.
 template <unsigned D>
