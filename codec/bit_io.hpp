@@ -20,14 +20,41 @@ constexpr uint64_t low_mask(uint32_t n)
   return n >= 64 ? ~uint64_t(0) : (uint64_t(1) << n) - 1;
 }
 
+// Byte swap and count of trailing zeros: compiler builtins where there are
+// some (GCC and Clang, every target), else the portable forms, which the
+// tests check against the builtins.
+inline uint64_t byte_swap_portable(uint64_t x)
+{
+  x = ((x >> 8) & 0x00ff00ff00ff00ffu) | ((x & 0x00ff00ff00ff00ffu) << 8);
+  x = ((x >> 16) & 0x0000ffff0000ffffu) | ((x & 0x0000ffff0000ffffu) << 16);
+  return (x >> 32) | (x << 32);
+}
+
+inline unsigned trailing_zeros_portable(uint64_t x) // x != 0
+{
+  unsigned n = 0;
+  while (!(x & 1)) {
+    x >>= 1;
+    n++;
+  }
+  return n;
+}
+
 inline uint64_t byte_swap(uint64_t x)
 {
 #if defined(__GNUC__)
   return __builtin_bswap64(x);
 #else
-  x = ((x >> 8) & 0x00ff00ff00ff00ffu) | ((x & 0x00ff00ff00ff00ffu) << 8);
-  x = ((x >> 16) & 0x0000ffff0000ffffu) | ((x & 0x0000ffff0000ffffu) << 16);
-  return (x >> 32) | (x << 32);
+  return byte_swap_portable(x);
+#endif
+}
+
+inline unsigned trailing_zeros(uint64_t x) // x != 0
+{
+#if defined(__GNUC__)
+  return unsigned(__builtin_ctzll(x));
+#else
+  return trailing_zeros_portable(x);
 #endif
 }
 
@@ -39,20 +66,6 @@ inline uint64_t every_fourth_bit(uint64_t x)
   x = (x | (x >> 6)) & 0x000f000f000f000fu;
   x = (x | (x >> 12)) & 0x000000ff000000ffu;
   return (x | (x >> 24)) & 0xffffu;
-}
-
-inline unsigned trailing_zeros(uint64_t x) // x != 0
-{
-#if defined(__GNUC__)
-  return unsigned(__builtin_ctzll(x));
-#else
-  unsigned n = 0;
-  while (!(x & 1)) {
-    x >>= 1;
-    n++;
-  }
-  return n;
-#endif
 }
 
 struct bit_writer {

@@ -99,6 +99,25 @@ TEST(BlockStore, BitsPerBlockAndBufferSize)
   }
 }
 
+// The codec binding sizes a buffer for any field under its own limits: an
+// extent of 0 counts as one block, no extent at all as no buffer, and
+// outside fixed-rate mode the core's bound holds.
+TEST(BlockStore, BindingRequiredBytes)
+{
+  kvr::codec::kvr2<double> binding;
+  kvr_stream_set_rate(binding.stream, 16, kvr_type_double, 2, 1); // 256 bits a block
+  kvr_field* f = kvr_field_2d(nullptr, kvr_type_double, 5, 5);
+  EXPECT_EQ(binding.required_bytes(f), 4u * 256 / 8);
+  f->ny = 0;
+  EXPECT_EQ(binding.required_bytes(f), 2u * 256 / 8);
+  f->nx = 0;
+  EXPECT_EQ(binding.required_bytes(f), 0u);
+  f->nx = f->ny = 9;
+  kvr_stream_set_accuracy(binding.stream, 1e-3);
+  EXPECT_EQ(binding.required_bytes(f), kvr_stream_maximum_size(binding.stream, f));
+  kvr_field_free(f);
+}
+
 TEST(BlockStore, ZeroExtentEmptiesEveryExtent)
 {
   Store2 s(5, 0, kvr_config_rate(8, 1));

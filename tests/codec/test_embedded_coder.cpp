@@ -274,6 +274,31 @@ TEST(EmbeddedCoder, ArbitraryBitsDecodeAsTheModelReadsThem)
   check_arbitrary_bits<uint64_t, 256>(28);
 }
 
+// The bit helpers against plain definitions, and the builtins against the
+// portable forms that compilers without them use.
+TEST(EmbeddedCoder, BitHelpers)
+{
+  std::mt19937_64 rng(9);
+  for (int trial = 0; trial < 20000; trial++) {
+    const uint64_t x = rng() >> (rng() % 64);
+    uint64_t swapped = 0, fourth = 0;
+    for (unsigned b = 0; b < 8; b++)
+      swapped |= ((x >> (8 * b)) & 0xff) << (56 - 8 * b);
+    for (unsigned b = 0; b < 16; b++)
+      fourth |= ((x >> (4 * b)) & 1) << b;
+    ASSERT_EQ(byte_swap(x), swapped);
+    ASSERT_EQ(byte_swap_portable(x), swapped);
+    ASSERT_EQ(every_fourth_bit(x), fourth);
+    if (x) {
+      unsigned tz = 0;
+      while (!((x >> tz) & 1))
+        tz++;
+      ASSERT_EQ(trailing_zeros(x), tz);
+      ASSERT_EQ(trailing_zeros_portable(x), tz);
+    }
+  }
+}
+
 TEST(EmbeddedCoder, BudgetFreeAndBudgetedPathsWriteTheSameBits)
 {
   // N = 4, maxprec 32: 131 bits is the budget-free bound, 130 is budgeted.

@@ -73,6 +73,27 @@ template <> struct scalar_type<float> { static constexpr kvr_type value = kvr_ty
 template <> struct scalar_type<double> { static constexpr kvr_type value = kvr_type_double; };
 
 // Owns one kvr_stream record; shared by the four bindings.
+// Buffer bytes for the array that f describes under the limits l: 0
+// without extents, the core's bound outside fixed-rate mode, else whole
+// 64-bit words of one slot of max_bits bits per block (an extent of 0
+// counting as one block), SIZE_MAX when that does not fit.
+inline size_t required_bytes_for(const kvr_stream& l, const kvr_field& f)
+{
+  const size_t n[4] = {f.nx, f.ny, f.nz, f.nw};
+  if (!n[0] && !n[1] && !n[2] && !n[3])
+    return 0;
+  if (kvr_stream_compression_mode(&l) != kvr_mode_fixed_rate)
+    return kvr_stream_maximum_size(&l, &f);
+  size_t blocks = 1;
+  for (size_t e : n) {
+    const size_t b = e ? e / 4 + (e % 4 != 0) : 1;
+    blocks = b && blocks > SIZE_MAX / b ? SIZE_MAX : blocks * b;
+  }
+  const size_t bits = l.max_bits && blocks > SIZE_MAX / l.max_bits ? SIZE_MAX : blocks * l.max_bits;
+  const size_t w = stream_alignment();
+  return bits > SIZE_MAX - (w - 1) ? SIZE_MAX : (bits + w - 1) / w * w / 8;
+}
+
 template <typename S, unsigned N> class stream_binding {
 public:
   kvr_stream* stream;
@@ -97,6 +118,10 @@ public:
       stream_close(bs);
     kvr_stream_set_bit_stream(stream, nullptr);
   }
+
+  // required_bytes: buffer bytes for the array that f describes under this
+  // binding's limits (see required_bytes_for).
+  size_t required_bytes(const kvr_field* f) const { return required_bytes_for(*stream, *f); }
 
   using codec = block_codec<S, N>;
   static constexpr kvr_type scalar = scalar_type<S>::value;

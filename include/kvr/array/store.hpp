@@ -231,20 +231,13 @@ template <typename S, unsigned N, class Store> struct store_ops {
     const size_t blocks = g.block_count();
     if (!blocks)
       return 0;
-    size_t need;
-    if (kvr_stream_compression_mode(&l) != kvr_mode_fixed_rate) {
-      kvr_field f;
-      std::memset(&f, 0, sizeof f);
-      f.type = scalar_type<S>::value;
-      size_t* fe[4] = {&f.nx, &f.ny, &f.nz, &f.nw};
-      for (unsigned d = 0; d < N; d++)
-        *fe[d] = g.n[d];
-      need = kvr_stream_maximum_size(&l, &f);
-    }
-    else {
-      const size_t bits = mul_sat(blocks, l.max_bits);
-      need = bits > SIZE_MAX - 63 ? SIZE_MAX : (bits + 63) / 64 * 8;
-    }
+    kvr_field f;
+    std::memset(&f, 0, sizeof f);
+    f.type = scalar_type<S>::value;
+    size_t* fe[4] = {&f.nx, &f.ny, &f.nz, &f.nw};
+    for (unsigned d = 0; d < N; d++)
+      *fe[d] = g.n[d];
+    const size_t need = required_bytes_for(l, f);
     const size_t slots = mul_sat(blocks, l.max_bits) / 8;
     return need > slots ? need : slots;
   }
