@@ -2,6 +2,7 @@
 #include <new>
 #include <string>
 
+#include "core/format.hpp"
 #include "kvr/array.hpp"
 
 namespace kvr {
@@ -47,8 +48,10 @@ public:
   }
 };
 
-constexpr uint32_t header_bits = 96;
-constexpr uint64_t long_mode = 0xfff;
+// A serialized array header: the stream header with a short mode word.
+constexpr uint32_t header_bits =
+  kvr_format::magic_bits + kvr_format::meta_bits + kvr_format::short_mode_bits;
+constexpr uint64_t long_mode = kvr_format::long_mode_tag;
 
 } // namespace
 
