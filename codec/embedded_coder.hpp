@@ -48,6 +48,14 @@ inline bool budget_free(uint32_t maxbits, uint32_t planes)
   return N * planes + N - 1 <= maxbits;
 }
 
+// The longest code the limits allow: the budget, or N P + N - 1 bits for
+// P planes when that is less.
+template <unsigned N>
+inline uint32_t code_extent(uint32_t maxbits, uint32_t planes)
+{
+  return budget_free<N>(maxbits, planes) ? N * planes + N - 1 : maxbits;
+}
+
 // Stages J, J/2, .. 1 of a bit-matrix transpose of R rows of 64 bits: in
 // each row pair (i, i + J) of every group of 2J rows, the high J bits of
 // each 2J-bit field of row i trade places with the low J bits of the same
@@ -320,6 +328,18 @@ inline uint32_t encode_ints(bit_writer& out, uint32_t maxbits, uint32_t maxprec,
                                            : encode_counted<U, N, true>(out, maxbits, kmin, data);
 }
 
+// The j planes of a stretch below plane k, each n verbatim bits and a
+// group test 0: put(k - 1 - i, bits of plane k - 1 - i) for i = 0 .. j - 1.
+template <typename Put>
+inline void stretch_planes(unsigned k, uint64_t w, unsigned n, unsigned j, Put put)
+{
+  const uint64_t mask = low_mask(n);
+  for (unsigned i = 0; i < j; i++) {
+    put(k - 1 - i, w & mask);
+    w = (w >> n) >> 1;
+  }
+}
+
 // Planes of a decoder, most significant first, turned into coefficients
 // at the end of the block.  Plane k is kept as its N-bit value; planes
 // below the last one decoded are zero.  (Sixteen 64-bit coefficients and
@@ -337,8 +357,7 @@ struct plane_writer {
   // The j planes below k are 0; before any other plane.
   void skip(unsigned k, unsigned j) { top = k - j; }
 
-  // Plane k (with the count of coefficients significant after it).
-  void operator()(unsigned k, uint64_t x, unsigned)
+  void operator()(unsigned k, uint64_t x)
   {
     plane[k] = x;
     low = k;
@@ -348,12 +367,7 @@ struct plane_writer {
   // 0: plane k - 1 - i in bits (n + 1) i .. (n + 1) i + n - 1 of w.
   void stretch(unsigned k, uint64_t w, unsigned n, unsigned j)
   {
-    const uint64_t mask = low_mask(n);
-    uint64_t* p = plane + k;
-    for (unsigned i = 0; i < j; i++) {
-      *--p = w & mask;
-      w = (w >> n) >> 1;
-    }
+    stretch_planes(k, w, n, j, [this](unsigned p, uint64_t x) { plane[p] = x; });
     low = k - j;
   }
 
@@ -373,14 +387,12 @@ struct plane_writer {
     if (low >= top)
       return;
     uint64_t a[16];
-    if constexpr (N == 16 && W == 32) {
+    if constexpr (N == 16) { // 32-bit coefficients, 64-bit ones below
       // every plane is taken, the ones not written as 0
       for (unsigned k = 0; k < low; k++)
         plane[k] = 0;
       for (unsigned k = top; k < W; k++)
         plane[k] = 0;
-    }
-    if constexpr (N == 16 && W == 32) {
       transpose16x2(a, [&](unsigned i) { return plane[i] | plane[16 + i] << 16; });
       for (unsigned i = 0; i < 8; i++) {
         data[i] = U(a[i]);
@@ -474,15 +486,11 @@ struct plane_writer<uint64_t, 16> {
 
   void skip(unsigned, unsigned) {}
 
-  void operator()(unsigned k, uint64_t x, unsigned) { put(k, x); }
+  void operator()(unsigned k, uint64_t x) { put(k, x); }
 
   void stretch(unsigned k, uint64_t w, unsigned n, unsigned j)
   {
-    const uint64_t mask = low_mask(n);
-    for (unsigned i = 0; i < j; i++) {
-      put(k - 1 - i, w & mask);
-      w = (w >> n) >> 1;
-    }
+    stretch_planes(k, w, n, j, [this](unsigned p, uint64_t x) { put(p, x); });
   }
 
   void many(unsigned k, uint64_t w, unsigned c)
@@ -510,7 +518,7 @@ struct plane_writer<U, 4> {
   explicit plane_writer(U* d) : data(d) {}
 
   // every bit added, with no branch on the bits
-  void operator()(unsigned k, uint64_t x, unsigned)
+  void operator()(unsigned k, uint64_t x)
   {
     for (unsigned i = 0; i < 4; i++)
       v[i] += U(U((x >> i) & 1u) << k);
@@ -520,11 +528,7 @@ struct plane_writer<U, 4> {
 
   void stretch(unsigned k, uint64_t w, unsigned n, unsigned j)
   {
-    const uint64_t mask = low_mask(n);
-    for (unsigned i = 0; i < j; i++) {
-      (*this)(k - 1 - i, w & mask, n);
-      w = (w >> n) >> 1;
-    }
+    stretch_planes(k, w, n, j, [this](unsigned p, uint64_t x) { (*this)(p, x); });
   }
 
   // c planes k - 1 down to k - c, plane k - 1 - j in bits 4j .. 4j + 3:
@@ -578,9 +582,7 @@ struct block_reader {
     }
     const uint64_t next = words > (r.bits ? 1u : 0u) ? r.cursor[0] : 0;
     w = r.bits ? r.buffer | (next << r.bits) : next; // bits < 64
-    wbits = extent < 64 ? extent : 64;
-    if (wbits < 64)
-      w &= low_mask(wbits);
+    clip();
   }
 
   // The stream after the bits read, as the stream's own bit operations
@@ -604,11 +606,15 @@ struct block_reader {
     }
     const uint64_t next = i + 1 < words ? base[i + 1] : 0;
     w = (base[i] >> o) | ((next << 1) << (63 - o));
-    wbits = end - q;
+    clip();
+  }
+
+  // The window ends where the block does.
+  void clip()
+  {
+    wbits = end - q < 64 ? end - q : 64;
     if (wbits < 64)
       w &= low_mask(wbits);
-    else
-      wbits = 64;
   }
 
   void consume(uint32_t c) // c <= wbits
@@ -668,13 +674,12 @@ inline uint32_t slots(uint32_t bits, uint32_t n) // floor(bits / (n + 1))
 // budget ends the reader's bits end, and so does the block: a run cut
 // short still marks coefficient n, as the encoder's bit-by-bit loop leaves
 // it.  The same steps serve the budget-free case, whose bits never run out.
-template <typename U, unsigned N, typename Writer = plane_writer<U, N>>
+template <typename U, unsigned N>
 inline uint32_t decode_planes(bit_reader& stream, uint32_t maxbits, unsigned kmin, U* data)
 {
   constexpr unsigned W = word_traits<U>::width;
-  const uint32_t bound = N * (W - kmin) + N - 1;
-  Writer planes(data);
-  block_reader in(stream, maxbits < bound ? maxbits : bound);
+  plane_writer<U, N> planes(data);
+  block_reader in(stream, code_extent<N>(maxbits, W - kmin));
   const uint32_t start = in.q;
   uint32_t n = 0;
   unsigned k = W;
@@ -684,7 +689,7 @@ inline uint32_t decode_planes(bit_reader& stream, uint32_t maxbits, unsigned kmi
       in.refill();
       if (in.wbits < slot) { // the budget ends in this plane's verbatim bits
         if (in.wbits)
-          planes(--k, in.take(in.wbits), n);
+          planes(--k, in.take(in.wbits));
         break;
       }
     }
@@ -730,7 +735,7 @@ inline uint32_t decode_planes(bit_reader& stream, uint32_t maxbits, unsigned kmi
         const uint64_t g = (r >> (z + 1)) & 1;
         in.consume(p + z + 3);
         if (!g) {
-          planes(k, x, n);
+          planes(k, x);
           continue;
         }
       }
@@ -784,7 +789,7 @@ inline uint32_t decode_planes(bit_reader& stream, uint32_t maxbits, unsigned kmi
       if (!g)
         break;
     }
-    planes(k, x, n);
+    planes(k, x);
   }
   // All coefficients significant: whole planes, as many to a word as fit.
   constexpr unsigned P = 64 / N;
@@ -843,17 +848,16 @@ inline uint32_t decode_ints(bit_reader& in, uint32_t maxbits, uint32_t maxprec, 
   constexpr unsigned W = word_traits<U>::width;
   const uint32_t planes = maxprec < W ? maxprec : W;
   const unsigned kmin = W - planes;
-  const bool free = budget_free<N>(maxbits, planes);
   for (unsigned i = 0; i < N; i++)
     data[i] = 0;
   // A block of a few bits at most is read bit by bit: setting up the
   // window would cost more than it saves.
   if constexpr (N <= 64) {
-    if (free ? N * planes + N - 1 > 16 : maxbits > 16)
+    if (code_extent<N>(maxbits, planes) > 16)
       return decode_planes<U, N>(in, maxbits, kmin, data);
   }
-  return free ? decode_counted<U, N, false>(in, maxbits, kmin, data)
-              : decode_counted<U, N, true>(in, maxbits, kmin, data);
+  return budget_free<N>(maxbits, planes) ? decode_counted<U, N, false>(in, maxbits, kmin, data)
+                                         : decode_counted<U, N, true>(in, maxbits, kmin, data);
 }
 
 } // namespace

@@ -320,21 +320,6 @@ inline uint32_t encode_float_block(const kvr_stream* stream, const T* values)
   return bits;
 }
 
-// Where the values of a decoded block go: a contiguous block, or (for the
-// strided entry points) straight into the caller's array, rows of 4 values
-// along x at a stride, so that the block is not copied once more.
-template <typename T>
-struct to_block {
-  T* p;
-
-  template <unsigned N, typename F>
-  void put(F value) const
-  {
-    for (unsigned i = 0; i < N; i++)
-      p[i] = value(i);
-  }
-};
-
 template <typename T, unsigned N, typename Out>
 inline void store_zeros(const Out& out)
 {

@@ -121,8 +121,8 @@ inline uint32_t encode_int_block(const kvr_stream* stream, const I* values)
   return bits;
 }
 
-template <typename I, unsigned D>
-inline uint32_t decode_int_block(const kvr_stream* stream, I* values)
+template <typename I, unsigned D, typename Out>
+inline uint32_t decode_int_block(const kvr_stream* stream, const Out& values)
 {
   using U = typename std::make_unsigned<I>::type;
   constexpr unsigned N = block_size<D>;
@@ -147,8 +147,7 @@ inline uint32_t decode_int_block(const kvr_stream* stream, I* values)
   else
     bits = rev_decode_ints<U, D>(in, int32_t(minbits), maxbits, block);
   in.store(stream->stream);
-  for (unsigned i = 0; i < N; i++)
-    values[i] = I(block[i]);
+  values.template put<N>([&block](unsigned i) { return I(block[i]); });
   return bits;
 }
 

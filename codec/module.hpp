@@ -59,27 +59,14 @@ inline uint32_t encode_module_block(const kvr_stream* stream, const module_type*
     return encode_int_block<module_type, module_dims>(stream, block);
 }
 #else
-inline uint32_t decode_module_block(const kvr_stream* stream, module_type* block)
+// Decodes one whole block into out (to_block or to_strided).
+template <typename Out>
+inline uint32_t decode_module_block(const kvr_stream* stream, const Out& out)
 {
   if constexpr (std::is_floating_point<module_type>::value)
-    return decode_float_block<module_type, module_dims>(stream, to_block<module_type>{block});
+    return decode_float_block<module_type, module_dims>(stream, out);
   else
-    return decode_int_block<module_type, module_dims>(stream, block);
-}
-
-// A whole block into a strided array: floating-point values go there as
-// they are converted, integers by way of a local block.
-inline uint32_t decode_module_strided(const kvr_stream* stream, module_type* p, const ptrdiff_t* s)
-{
-  if constexpr (std::is_floating_point<module_type>::value)
-    return decode_float_block<module_type, module_dims>(stream,
-                                                        to_strided<module_type, module_dims>{p, s});
-  else {
-    alignas(256) module_type block[module_size];
-    uint32_t bits = decode_int_block<module_type, module_dims>(stream, block);
-    scatter<module_type, module_dims>(p, block, s);
-    return bits;
-  }
+    return decode_int_block<module_type, module_dims>(stream, out);
 }
 #endif
 
@@ -118,14 +105,15 @@ extern "C" size_t KVR_ENTRY(kvr_encode_partial_block_strided_)(const kvr_stream*
 
 extern "C" size_t KVR_ENTRY(kvr_decode_block_)(const kvr_stream* stream, KVR_MODULE_TYPE* block)
 {
-  return kvr_codec::decode_module_block(stream, block);
+  return kvr_codec::decode_module_block(stream, kvr_codec::to_block<KVR_MODULE_TYPE>{block});
 }
 
 extern "C" size_t KVR_ENTRY(kvr_decode_block_strided_)(const kvr_stream* stream,
                                                        KVR_MODULE_TYPE* p, KVR_STRIDES)
 {
   const ptrdiff_t s[] = {KVR_STRIDE_LIST};
-  return kvr_codec::decode_module_strided(stream, p, s);
+  return kvr_codec::decode_module_block(stream,
+                                        kvr_codec::to_strided<KVR_MODULE_TYPE, KVR_MODULE_DIMS>{p, s});
 }
 
 extern "C" size_t KVR_ENTRY(kvr_decode_partial_block_strided_)(const kvr_stream* stream,

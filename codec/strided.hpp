@@ -1,5 +1,6 @@
-// Strided and partial blocks: gathering into and scattering from a local
-// block in block layout, and the padding of partial blocks.
+// Strided and partial blocks: gathering into a local block in block
+// layout, the places a decoded block goes, and the padding of partial
+// blocks.
 //
 // Parameters: T (the element type, copied bit for bit) and D (1..4).
 // A partial block's valid sub-block has extents n[0..D-1] (0..4 each); the
@@ -47,23 +48,22 @@ inline void gather(T* block, const T* p, const ptrdiff_t* s)
   }
 }
 
-template <typename T, unsigned D>
-inline void scatter(T* p, const T* block, const ptrdiff_t* s)
-{
-  constexpr unsigned rows = block_shape<D>::size / 4;
-  const ptrdiff_t sx = s[0];
-  for (unsigned r = 0; r < rows; r++) {
-    T* q = p + array_offset<D>(4 * r, s);
-    const T* b = block + 4 * r;
-    q[0] = b[0];
-    q[sx] = b[1];
-    q[2 * sx] = b[2];
-    q[3 * sx] = b[3];
-  }
-}
+// Where the values of a decoded block go, each computed as it is stored
+// (put<N>(value) stores value(i) for i = 0 .. N - 1): a contiguous block,
+// or straight into the caller's strided array, row by row with one offset
+// per row of 4 values along x, so that the block is not copied once more.
+template <typename T>
+struct to_block {
+  T* p;
 
-// A whole block's values written straight into the caller's array, as
-// scatter does, each value computed as it is stored.
+  template <unsigned N, typename F>
+  void put(F value) const
+  {
+    for (unsigned i = 0; i < N; i++)
+      p[i] = value(i);
+  }
+};
+
 template <typename T, unsigned D>
 struct to_strided {
   T* p;
