@@ -139,15 +139,10 @@ public:
   // new values in their lines, the others are encoded at once.
   void set_array(const S* p)
   {
-    const shape<N> g = store.geometry();
-    ptrdiff_t s[N];
-    geometry().strides(s);
-    const size_t blocks = g.block_count();
-    for (size_t b = 0; b < blocks; b++) {
-      const S* q = p + g.origin(b, s);
-      if (!cache.put_block(b, q, s))
-        Store::ops::encode(store, b, q, s, false);
-    }
+    each_block([&](size_t b, ptrdiff_t o, const ptrdiff_t* s) {
+      if (!cache.put_block(b, p + o, s))
+        Store::ops::encode(store, b, p + o, s, false);
+    });
   }
 
   // Copies every value into the plain array p, block by block: cached
@@ -156,12 +151,7 @@ public:
   // read of the others.
   void get_all(S* p)
   {
-    const shape<N> g = store.geometry();
-    ptrdiff_t s[N];
-    geometry().strides(s);
-    const size_t blocks = g.block_count();
-    for (size_t b = 0; b < blocks; b++)
-      cache.get_block(b, p + g.origin(b, s), s);
+    each_block([&](size_t b, ptrdiff_t o, const ptrdiff_t* s) { cache.get_block(b, p + o, s); });
   }
 
   // deep_copy: this array becomes an independent copy of a, cached lines
@@ -230,6 +220,18 @@ protected:
   }
 
 private:
+  // f(b, o, s) for every block b in raster order: o is the offset of its
+  // first value in a plain array of the extents, s that array's strides.
+  template <class F> void each_block(F f) const
+  {
+    const shape<N> g = store.geometry();
+    ptrdiff_t s[N];
+    geometry().strides(s);
+    const size_t blocks = g.block_count();
+    for (size_t b = 0; b < blocks; b++)
+      f(b, g.origin(b, s), s);
+  }
+
   static size_t extent(const array::header& h, size_t d)
   {
     const size_t e[4] = {h.nx, h.ny, h.nz, h.nw};

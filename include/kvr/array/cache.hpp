@@ -28,30 +28,18 @@ public:
     S* lines = nullptr;
 
     // mask + 1 empty lines.
-    explicit line_set(uint32_t m) : mask(m)
+    explicit line_set(uint32_t m)
     {
-      const size_t n = size_t(m) + 1;
-      tags = static_cast<uint32_t*>(std::malloc(n * sizeof(uint32_t)));
-      lines = tags ? static_cast<S*>(std::malloc(n * line_bytes)) : nullptr;
-      if (!lines) {
-        std::free(tags);
-        throw std::bad_alloc();
-      }
-      std::memset(tags, 0, n * sizeof(uint32_t));
+      allocate(m);
+      std::memset(tags, 0, (size_t(m) + 1) * sizeof(uint32_t));
     }
     // A copy of c's tags and lines, dirty bits included.
     explicit line_set(const line_cache& c)
     {
       if (!c.tags)
         return;
+      allocate(c.mask);
       const size_t n = size_t(c.mask) + 1;
-      tags = static_cast<uint32_t*>(std::malloc(n * sizeof(uint32_t)));
-      lines = tags ? static_cast<S*>(std::malloc(n * line_bytes)) : nullptr;
-      if (!lines) {
-        std::free(tags);
-        throw std::bad_alloc();
-      }
-      mask = c.mask;
       std::memcpy(tags, c.tags, n * sizeof(uint32_t));
       std::memcpy(lines, c.lines, n * line_bytes);
     }
@@ -61,6 +49,21 @@ public:
     {
       std::free(tags);
       std::free(lines);
+    }
+
+  private:
+    // Tags and lines for mask m + 1 lines, uninitialised; std::bad_alloc.
+    void allocate(uint32_t m)
+    {
+      const size_t n = size_t(m) + 1;
+      tags = static_cast<uint32_t*>(std::malloc(n * sizeof(uint32_t)));
+      lines = tags ? static_cast<S*>(std::malloc(n * line_bytes)) : nullptr;
+      if (!lines) {
+        std::free(tags);
+        tags = nullptr;
+        throw std::bad_alloc();
+      }
+      mask = m;
     }
   };
 
@@ -203,8 +206,8 @@ public:
       return;
     }
     size_t v[N];
-    valid(b, v);
-    scatter(line, p, s, v);
+    const bool whole = valid(b, v);
+    scatter(line, p, s, v, whole);
   }
 
   // Stores block b from p into its line when it is cached (marking it
@@ -216,8 +219,8 @@ public:
       return false;
     tags[t & mask] |= 1u;
     size_t v[N];
-    valid(b, v);
-    gather(lines + size_t(t & mask) * values, p, s, v);
+    const bool whole = valid(b, v);
+    gather(lines + size_t(t & mask) * values, p, s, v, whole);
     return true;
   }
 
@@ -269,27 +272,19 @@ protected:
     return m;
   }
 
-  // Full blocks (every valid count 4) by straight-line copies, edge blocks
-  // by loops over their valid values.
-  static bool full(const size_t* v)
+  // A full block (whole) by straight-line copies, an edge block by loops
+  // over its valid values v.
+  static void scatter(const S* line, S* p, const ptrdiff_t* s, const size_t* v, bool whole)
   {
-    bool all = true;
-    for (unsigned d = 0; d < N; d++)
-      all &= v[d] == 4;
-    return all;
-  }
-
-  static void scatter(const S* line, S* p, const ptrdiff_t* s, const size_t* v)
-  {
-    if (full(v))
+    if (whole)
       for_each_in_block<N>(s, [line, p](size_t i, ptrdiff_t o) { p[o] = line[i]; });
     else
       for_each_valid<N>(v, s, [line, p](size_t i, ptrdiff_t o) { p[o] = line[i]; });
   }
 
-  static void gather(S* line, const S* p, const ptrdiff_t* s, const size_t* v)
+  static void gather(S* line, const S* p, const ptrdiff_t* s, const size_t* v, bool whole)
   {
-    if (full(v))
+    if (whole)
       for_each_in_block<N>(s, [line, p](size_t i, ptrdiff_t o) { line[i] = p[o]; });
     else
       for_each_valid<N>(v, s, [line, p](size_t i, ptrdiff_t o) { line[i] = p[o]; });
@@ -334,8 +329,7 @@ public:
   static void scatter_block(const S* line, S* p, ptrdiff_t sx, ptrdiff_t sy, ptrdiff_t sz)
   {
     const ptrdiff_t s[3] = {sx, sy, sz};
-    const size_t v[3] = {4, 4, 4};
-    base::scatter(line, p, s, v);
+    base::scatter(line, p, s, nullptr, true);
   }
 };
 
@@ -364,14 +358,12 @@ public:
   static void scatter_block(const S* line, S* p, ptrdiff_t sx, ptrdiff_t sy, ptrdiff_t sz, ptrdiff_t sw)
   {
     const ptrdiff_t s[4] = {sx, sy, sz, sw};
-    const size_t v[4] = {4, 4, 4, 4};
-    base::scatter(line, p, s, v);
+    base::scatter(line, p, s, nullptr, true);
   }
   static void gather_block(S* line, const S* p, ptrdiff_t sx, ptrdiff_t sy, ptrdiff_t sz, ptrdiff_t sw)
   {
     const ptrdiff_t s[4] = {sx, sy, sz, sw};
-    const size_t v[4] = {4, 4, 4, 4};
-    base::gather(line, p, s, v);
+    base::gather(line, p, s, nullptr, true);
   }
 };
 

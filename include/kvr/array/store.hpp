@@ -293,15 +293,23 @@ template <typename S, unsigned N, class Store> struct store_ops {
     return r;
   }
 
-  KVR_OUT_OF_LINE static void resize(Store& st, const size_t* e, bool clear)
+  // The store's geometry for extents e: all extents 0 when one is;
+  // "kvr array too large for cache" for 2^31 blocks or more.
+  static shape<N> checked(const size_t* e)
   {
     shape<N> g(e);
-    const size_t blocks = g.block_count();
-    if (blocks >= max_blocks)
+    if (g.block_count() >= max_blocks)
       throw kvr::exception(text::too_large);
     if (g.empty())
       for (unsigned d = 0; d < N; d++)
         g.n[d] = 0;
+    return g;
+  }
+
+  KVR_OUT_OF_LINE static void resize(Store& st, const size_t* e, bool clear)
+  {
+    const shape<N> g = checked(e);
+    const size_t blocks = g.block_count();
     if (blocks) {
       fresh_buffer f(bytes_for(*st.codec.stream, g), clear);
       st.set_geometry(g);
@@ -378,12 +386,7 @@ protected:                                                                      
   void set_geometry(const detail::shape<N>& g);                                                \
   void set_extents(const size_t* e)                                                            \
   {                                                                                            \
-    detail::shape<N> g(e);                                                                     \
-    if (g.block_count() >= detail::max_blocks)                                                 \
-      throw kvr::exception(detail::text::too_large);                                           \
-    if (g.empty())                                                                             \
-      for (unsigned d = 0; d < N; d++)                                                         \
-        g.n[d] = 0;                                                                            \
+    const detail::shape<N> g = ops::checked(e);                                                \
     set_geometry(g);                                                                           \
     this->index.blocks = g.block_count();                                                      \
   }                                                                                            \
