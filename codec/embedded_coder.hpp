@@ -49,10 +49,12 @@ inline bool budget_free(uint32_t maxbits, uint32_t planes)
 }
 
 // The longest code the limits allow: the budget, or N P + N - 1 bits for
-// P planes when that is less.
+// P planes when that is less; no bit at all without a plane.
 template <unsigned N>
 inline uint32_t code_extent(uint32_t maxbits, uint32_t planes)
 {
+  if (!planes)
+    return 0;
   return budget_free<N>(maxbits, planes) ? N * planes + N - 1 : maxbits;
 }
 
@@ -551,68 +553,67 @@ struct plane_writer<U, 4> {
   }
 };
 
-// A reader of one block's planes.  It looks at 64 bits at a time taken
-// from any bit position of the words, so several planes are seen at once.
-// Its bits end at `end`: the block's longest possible code, the budget or
-// N P + N - 1 bits for P planes, whichever is less (no code reaches past
-// it).  The words it reads all hold bits of that extent; which of them a
-// short code leaves unread does not matter, as the stream is set from the
-// position reached.
+// A reader of one block's planes.  It looks at up to 64 bits at a time
+// taken from any bit position, so several planes are seen at once.  It
+// loads only words that the bit-by-bit reader loads for the same code: the
+// word holding the next bit, which the decoder asks for only when it needs
+// that bit, and the word after it only when the caller's bound `sure` says
+// the code reaches into it (the shortest code the planes still to come can
+// have).  Bits it sees beyond the code are never consumed.  The bits before
+// the stream's first whole word come from the stream record, not from
+// memory.  `end` is the block's longest possible code, the budget or N P +
+// N - 1 bits for P planes: no bit past it is part of the block.
+//
+// Positions count from bit 0 of word 0, which is `head`, the stream's
+// buffered bits in their place in their word; word i > 0 is base[i - 1].
 struct block_reader {
-  const uint64_t* base; // the word holding the first bit
-  uint64_t w;           // bits q .. q + wbits - 1; bits from wbits up are 0
+  const uint64_t* base; // the stream's cursor
+  uint64_t head;
+  uint64_t w;     // bits q .. q + wbits - 1; bits from wbits up are 0
   uint32_t wbits;
-  uint32_t q;   // position of the window from bit 0 of base[0]
-  uint32_t end; // position past the last bit of the block
-  uint32_t words; // base[0 .. words - 1] hold bits of the block
+  uint32_t q;     // position of the window
+  uint32_t end;   // position past the last bit of the block
 
   block_reader(const bit_reader& r, uint32_t extent)
-  {
-    const uint32_t start = r.bits ? 64 - r.bits : 0;
-    base = r.bits ? r.cursor - 1 : r.cursor;
-    q = start;
-    end = start + extent;
-    words = (end + 63) / 64;
-    // the first bits are the stream's buffered ones, the rest of the
-    // window from the next word
-    if (!extent) {
-      w = 0;
-      wbits = 0;
-      return;
-    }
-    const uint64_t next = words > (r.bits ? 1u : 0u) ? r.cursor[0] : 0;
-    w = r.bits ? r.buffer | (next << r.bits) : next; // bits < 64
-    clip();
-  }
+    : base(r.cursor), head(r.bits ? r.buffer << (64 - r.bits) : 0), w(0), wbits(0),
+      q(64 - r.bits), end(q + extent) {}
 
   // The stream after the bits read, as the stream's own bit operations
   // leave it.
   void store(bit_reader& r) const
   {
-    const uint32_t o = q % 64;
-    r.cursor = const_cast<uint64_t*>(base) + q / 64 + (o != 0);
-    r.bits = o ? 64 - o : 0;
-    r.buffer = o ? base[q / 64] >> o : 0;
+    const uint32_t i = q / 64, o = q % 64;
+    if (o) {
+      r.cursor = const_cast<uint64_t*>(base) + i;
+      r.bits = 64 - o;
+      r.buffer = (i ? base[i - 1] : head) >> o;
+    }
+    else {
+      r.cursor = const_cast<uint64_t*>(base) + i - 1;
+      r.bits = 0;
+      r.buffer = 0;
+    }
   }
 
-  // The 64 bits from q, fewer where the block ends.
-  void refill()
+  // The window from q: the rest of the word holding q, and the next word's
+  // bits when the code surely reaches them (sure > its first position);
+  // nothing past the block's end.  The caller needs the bit at q.
+  void refill(uint32_t sure)
   {
-    const uint32_t i = q / 64, o = q % 64;
     if (q >= end) {
       w = 0;
       wbits = 0;
       return;
     }
-    const uint64_t next = i + 1 < words ? base[i + 1] : 0;
-    w = (base[i] >> o) | ((next << 1) << (63 - o));
-    clip();
-  }
-
-  // The window ends where the block does.
-  void clip()
-  {
-    wbits = end - q < 64 ? end - q : 64;
+    const uint32_t i = q / 64, o = q % 64;
+    const uint32_t stop = 64 * i + 64; // first position of word i + 1
+    w = (i ? base[i - 1] : head) >> o;
+    uint32_t last = stop;
+    if (o && sure > stop && end > stop) {
+      w |= base[i] << (64 - o);
+      last = q + 64;
+    }
+    wbits = (last < end ? last : end) - q;
     if (wbits < 64)
       w &= low_mask(wbits);
   }
@@ -624,13 +625,9 @@ struct block_reader {
     q += c;
   }
 
-  // The next c bits (c <= 64), fewer where the block ends.
+  // The next c bits of the window (c <= wbits).
   uint64_t take(uint32_t c)
   {
-    if (c > wbits)
-      refill();
-    if (c > wbits)
-      c = wbits;
     const uint64_t v = w & low_mask(c);
     consume(c);
     return v;
@@ -686,7 +683,8 @@ inline uint32_t decode_planes(bit_reader& stream, uint32_t maxbits, unsigned kmi
   while (k > kmin && n < N) {
     const uint32_t slot = n + 1;
     if (in.wbits < slot) {
-      in.refill();
+      // every plane to come takes at least n + 1 bits
+      in.refill(in.q + (k - kmin) * slot);
       if (in.wbits < slot) { // the budget ends in this plane's verbatim bits
         if (in.wbits)
           planes(--k, in.take(in.wbits));
@@ -751,7 +749,8 @@ inline uint32_t decode_planes(bit_reader& stream, uint32_t maxbits, unsigned kmi
         break;
       }
       if (!in.wbits) {
-        in.refill();
+        // at least a run bit, and the planes below take n + 2 bits each
+        in.refill(in.q + 1 + (k - kmin) * (n + 2));
         if (!in.wbits) { // the budget ends in the run: coefficient n is marked
           x += uint64_t(1) << n;
           n++;
@@ -781,7 +780,8 @@ inline uint32_t decode_planes(bit_reader& stream, uint32_t maxbits, unsigned kmi
         continue;
       }
       in.consume(z + 1);
-      in.refill();
+      // a group test, and the planes below take n + 1 bits each
+      in.refill(in.q + 1 + (k - kmin) * (n + 1));
       if (!in.wbits) // the budget ends after the 1
         break;
       const uint64_t g = in.w & 1;
@@ -796,7 +796,7 @@ inline uint32_t decode_planes(bit_reader& stream, uint32_t maxbits, unsigned kmi
   while (k > kmin) {
     const unsigned c = k - kmin < P ? k - kmin : P;
     if (in.wbits < c * N)
-      in.refill();
+      in.refill(in.q + (k - kmin) * N);
     if (!in.wbits)
       break;
     const uint32_t r = c * N < in.wbits ? c * N : in.wbits;

@@ -219,10 +219,13 @@ TEST(EmbeddedCoder, MatchesModelForEveryBlockSizeAndWidth)
 
 // Any bits decode as the model reads them: random strings whose density of
 // 1 bits varies (long runs, dense group tests), at random offsets, under
-// random limits, in a buffer that ends with the last word of the longest
-// code the limits allow (the budget or N P + N - 1 bits), so that reading
-// past it is caught under AddressSanitizer.  The stream is left exactly as
-// reading the same bits one at a time leaves it.
+// random limits.  The buffer ends with the last word that holds a bit of
+// the code, as a stream kept at exactly its compressed size does, so that
+// reading further is caught under AddressSanitizer; the bits after the code
+// in that word are random.  The word the stream's buffered bits came from
+// is overwritten once the stream is positioned: the decoder must take them
+// from the stream.  The stream is left exactly as reading the same bits one
+// at a time leaves it.
 template <typename U, unsigned N>
 void check_arbitrary_bits(uint64_t seed)
 {
@@ -234,27 +237,33 @@ void check_arbitrary_bits(uint64_t seed)
     const uint32_t maxbits = trial % 3 ? uint32_t(rng() % (bound + 2)) : 16658;
     const unsigned ones = 1 + unsigned(rng() % 15); // of 16
     std::string bits;
-    for (uint32_t i = 0; i < std::min<uint32_t>(maxbits, bound); i++)
+    for (uint32_t i = 0; i < std::min<uint32_t>(maxbits, bound) + 64; i++)
       bits += rng() % 16 < ones ? '1' : '0';
     uint32_t model_used = 0;
     const auto model = model_decode<U>(bits, N, maxbits, maxprec, model_used);
 
     const unsigned offset = unsigned(rng() % 192);
     const uint64_t end = offset + model_used;
-    const uint64_t extent = offset + std::min(maxbits, bound);
-    ct::stream s(size_t((extent + 63) / 64) + (extent == 0));
+    const size_t words = size_t((end + 63) / 64);
+    ct::stream s(words + (words == 0));
     s.put(rng(), offset > 64 ? 64 : offset);
     s.put(rng(), offset > 128 ? 64 : offset > 64 ? offset - 64 : 0);
     if (offset > 128)
       s.put(rng(), offset - 128);
-    s.put(bits.substr(0, std::min(maxbits, bound)));
+    s.put(bits.substr(0, std::max<uint64_t>(words * 64, offset) - offset));
     s.flush();
     s.seek_read(offset);
+    const size_t held = offset / 64; // the word of the buffered bits
+    const uint64_t word = offset % 64 ? s.words[held] : 0;
+    if (offset % 64)
+      s.words[held] = ~word;
     uint32_t used = 0;
     const auto got = decode<U, N>(s, maxbits, maxprec, used);
     ASSERT_EQ(used, model_used) << "N=" << N << " trial " << trial;
     ASSERT_EQ(got, model) << "N=" << N << " trial " << trial;
     const bit_stream after = s.bs;
+    if (offset % 64)
+      s.words[held] = word;
     s.seek_read(end);
     ASSERT_EQ(after.cursor, s.bs.cursor) << "N=" << N << " trial " << trial;
     ASSERT_EQ(after.bits, s.bs.bits);
