@@ -373,7 +373,9 @@ KVR_API size_t kvr_read_header(kvr_stream* stream, kvr_field* field, uint32_t ma
 KVR_API size_t kvr_compress(kvr_stream* stream, const kvr_field* field);
 /* kvr_decompress: decodes every block into the field's memory and aligns;
    returns stream_size afterwards, 0 when nothing was decoded (as for
-   kvr_compress; stream and field untouched). */
+   kvr_compress; stream and field untouched).  Reads no word past the
+   stream's last block, so the bytes kvr_compress returned are enough;
+   does not check the buffer's end. */
 KVR_API size_t kvr_decompress(kvr_stream* stream, const kvr_field* field);
 
 /* Conversions of one block of 4^dims values between 8- or 16-bit integers
@@ -403,13 +405,17 @@ KVR_API void kvr_demote_int32_to_uint16(uint16_t* oblock, const int32_t* iblock,
  *
  * The codec has no failure path and checks nothing: the caller positions
  * the bit stream before the call and flushes (encoding) or aligns
- * (decoding) it afterwards, gives it room for the block's longest code
- * (max_bits, or the smaller per-block bound of kvr_stream_maximum_size,
- * and at least min_bits; a max_bits below the block's header gives an
- * empty block), keeps the limits valid and passes strides under which
- * every addressed element exists.  A decoder may read any word of that
- * room, also past the last bit of a shorter code; it leaves the stream
- * positioned right after the block.  The stream record is never written.
+ * (decoding) it afterwards, keeps the limits valid and passes strides
+ * under which every addressed element exists.  An encoder needs room for
+ * the block's longest code (max_bits, or the smaller per-block bound of
+ * kvr_stream_maximum_size, and at least min_bits; a max_bits below the
+ * block's header gives an empty block).  A decoder needs only the block
+ * as it was written: it loads no word but those holding bits of the code
+ * it reads and, when min_bits is larger, the word holding the block's
+ * end, so a stream kept at exactly the size kvr_compress returned is
+ * enough.  The bits buffered in the bit stream are taken from the record,
+ * not from memory.  A decoder leaves the stream positioned right after the
+ * block.  The stream record is never written.
  */
 /* int32 blocks */
 KVR_API size_t kvr_encode_block_int32_1(const kvr_stream* stream, const int32_t* block);
