@@ -342,11 +342,6 @@ inline void stretch_planes(unsigned k, uint64_t w, unsigned n, unsigned j, Put p
   }
 }
 
-inline uint64_t shift_right(uint64_t x, unsigned s)
-{
-  return s < 64 ? x >> s : 0;
-}
-
 // Planes of a decoder, most significant first, turned into coefficients
 // at the end of the block.  Plane k is kept as its N-bit value; planes
 // below the last one decoded are zero.  (Sixteen 64-bit coefficients and
@@ -357,12 +352,9 @@ struct plane_writer {
   U* data;
   unsigned low = W;  // planes low .. top - 1 are in plane[], the others 0
   unsigned top = W;
-  uint64_t room[W + 4];
-  uint64_t* const plane = room + 4; // plane[-4 .. -1] take what stretch writes below plane 0
+  uint64_t plane[W];
 
   explicit plane_writer(U* d) : data(d) {}
-  plane_writer(const plane_writer&) = delete;
-  plane_writer& operator=(const plane_writer&) = delete;
 
   // The j planes below k are 0; before any other plane.
   void skip(unsigned k, unsigned j) { top = k - j; }
@@ -375,24 +367,9 @@ struct plane_writer {
 
   // j planes k - 1 down to k - j, each of n verbatim bits and a group test
   // 0: plane k - 1 - i in bits (n + 1) i .. (n + 1) i + n - 1 of w.
-  //
-  // Planes go four at a time, the last four filled out with the bits that
-  // follow in the window, so that how many there are rarely takes a
-  // branch: planes below k - j are written again when they are decoded,
-  // or cleared by finish as they are below `low`.
   void stretch(unsigned k, uint64_t w, unsigned n, unsigned j)
   {
-    const uint64_t mask = low_mask(n);
-    const unsigned slot = n + 1;
-    unsigned i = 0;
-    do {
-      plane[int(k - 1 - i)] = w & mask;
-      plane[int(k - 2 - i)] = shift_right(w, slot) & mask;
-      plane[int(k - 3 - i)] = shift_right(w, 2 * slot) & mask;
-      plane[int(k - 4 - i)] = shift_right(w, 3 * slot) & mask;
-      w = shift_right(w, 4 * slot);
-      i += 4;
-    } while (i < j);
+    stretch_planes(k, w, n, j, [this](unsigned p, uint64_t x) { plane[p] = x; });
     low = k - j;
   }
 
@@ -630,17 +607,15 @@ struct block_reader {
     }
     const uint32_t i = q / 64, o = q % 64;
     const uint32_t stop = 64 * i + 64; // first position of word i + 1
-    // Whether the next word is taken depends on the data, so it is chosen
-    // by selecting what to load, not by a branch; an untaken word reads as
-    // the local zero.
-    const bool more = o && sure > stop && end > stop;
-    const uint64_t zero = 0;
-    const uint64_t* const word = i ? base + (i - 1) : &head;
-    const uint64_t* const next = more ? base + i : &zero;
-    w = (*word >> o) | ((*next << 1) << (63 - o));
-    const uint32_t last = more ? q + 64 : stop;
+    w = (i ? base[i - 1] : head) >> o;
+    uint32_t last = stop;
+    if (o && sure > stop && end > stop) {
+      w |= base[i] << (64 - o);
+      last = q + 64;
+    }
     wbits = (last < end ? last : end) - q;
-    w &= low_mask(wbits);
+    if (wbits < 64)
+      w &= low_mask(wbits);
   }
 
   void consume(uint32_t c) // c <= wbits
