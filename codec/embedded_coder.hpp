@@ -578,6 +578,8 @@ struct block_reader {
     : base(r.cursor), head(r.bits ? r.buffer << (64 - r.bits) : 0), w(0), wbits(0),
       q(64 - r.bits), end(q + extent) {}
 
+  uint64_t word(uint32_t i) const { return i ? base[i - 1] : head; }
+
   // The stream after the bits read, as the stream's own bit operations
   // leave it.
   void store(bit_reader& r) const
@@ -586,7 +588,7 @@ struct block_reader {
     if (o) {
       r.cursor = const_cast<uint64_t*>(base) + i;
       r.bits = 64 - o;
-      r.buffer = (i ? base[i - 1] : head) >> o;
+      r.buffer = word(i) >> o;
     }
     else {
       r.cursor = const_cast<uint64_t*>(base) + i - 1;
@@ -607,7 +609,7 @@ struct block_reader {
     }
     const uint32_t i = q / 64, o = q % 64;
     const uint32_t stop = 64 * i + 64; // first position of word i + 1
-    w = (i ? base[i - 1] : head) >> o;
+    w = word(i) >> o;
     uint32_t last = stop;
     if (o && sure > stop && end > stop) {
       w |= base[i] << (64 - o);
