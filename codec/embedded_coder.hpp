@@ -352,7 +352,8 @@ struct plane_writer {
   U* data;
   unsigned low = W;  // planes low .. top - 1 are in plane[], the others 0
   unsigned top = W;
-  uint64_t plane[W];
+  uint64_t room[3 + W]; // planes, and room for three below plane 0
+  uint64_t* const plane = room + 3;
 
   explicit plane_writer(U* d) : data(d) {}
 
@@ -369,7 +370,19 @@ struct plane_writer {
   // 0: plane k - 1 - i in bits (n + 1) i .. (n + 1) i + n - 1 of w.
   void stretch(unsigned k, uint64_t w, unsigned n, unsigned j)
   {
-    stretch_planes(k, w, n, j, [this](unsigned p, uint64_t x) { plane[p] = x; });
+    // The first planes are written whatever j is, which spares a branch on
+    // j for the short stretches that are the most common.  Planes below
+    // k - j are written again, or cleared, later.
+    const uint64_t mask = low_mask(n);
+    uint64_t* p = plane + k - 1;
+    for (unsigned i = 0; i < 4; i++) {
+      p[-int(i)] = w & mask;
+      w = (w >> n) >> 1;
+    }
+    for (unsigned i = 4; i < j; i++) {
+      p[-int(i)] = w & mask;
+      w = (w >> n) >> 1;
+    }
     low = k - j;
   }
 
