@@ -350,10 +350,9 @@ template <typename U, unsigned N>
 struct plane_writer {
   static constexpr unsigned W = word_traits<U>::width;
   U* data;
-  unsigned low = W;  // planes low .. top - 1 are in plane[], the others 0
+  unsigned low = W;  // planes low .. top - 1 are in room, the others 0
   unsigned top = W;
-  uint64_t room[3 + W]; // planes, and room for three below plane 0
-  uint64_t* const plane = room + 3;
+  uint64_t room[3 + W]; // plane k in room[3 + k], with room below plane 0
 
   explicit plane_writer(U* d) : data(d) {}
 
@@ -362,7 +361,7 @@ struct plane_writer {
 
   void operator()(unsigned k, uint64_t x)
   {
-    plane[k] = x;
+    room[3 + k] = x;
     low = k;
   }
 
@@ -374,7 +373,7 @@ struct plane_writer {
     // j for the short stretches that are the most common.  Planes below
     // k - j are written again, or cleared, later.
     const uint64_t mask = low_mask(n);
-    uint64_t* p = plane + k - 1;
+    uint64_t* p = room + 3 + k - 1;
     for (unsigned i = 0; i < 4; i++) {
       p[-int(i)] = w & mask;
       w = (w >> n) >> 1;
@@ -392,7 +391,7 @@ struct plane_writer {
   {
     constexpr uint64_t mask = low_mask(N);
     for (unsigned j = 0; j < c; j++)
-      plane[k - 1 - j] = (w >> (N * j % 64)) & mask;
+      room[3 + k - 1 - j] = (w >> (N * j % 64)) & mask;
     low = k - c;
   }
 
@@ -405,10 +404,10 @@ struct plane_writer {
     if constexpr (N == 16) { // 32-bit coefficients, 64-bit ones below
       // every plane is taken, the ones not written as 0
       for (unsigned k = 0; k < low; k++)
-        plane[k] = 0;
+        room[3 + k] = 0;
       for (unsigned k = top; k < W; k++)
-        plane[k] = 0;
-      transpose16x2(a, [&](unsigned i) { return plane[i] | plane[16 + i] << 16; });
+        room[3 + k] = 0;
+      transpose16x2(a, [&](unsigned i) { return room[3 + i] | room[3 + 16 + i] << 16; });
       for (unsigned i = 0; i < 8; i++) {
         data[i] = U(a[i]);
         data[i + 8] = U(a[i] >> 32);
@@ -419,15 +418,15 @@ struct plane_writer {
     // planes are taken 16 at a time, the chunks first .. last
     const unsigned first = low / 16, last = (top - 1) / 16;
     for (unsigned k = 16 * first; k < low; k++)
-      plane[k] = 0;
+      room[3 + k] = 0;
     for (unsigned k = top; k < 16 * last + 16; k++)
-      plane[k] = 0;
+      room[3 + k] = 0;
     if (n <= 16) {
       // as for 16 coefficients: the others are 0
       transpose16x4(a, [&](unsigned i) {
         uint64_t r = 0;
         for (unsigned c = first; c <= last; c++)
-          r += plane[16 * c + i] << (16 * c);
+          r += room[3 + 16 * c + i] << (16 * c);
         return r;
       });
       for (unsigned i = 0; i < 16; i++)
@@ -446,7 +445,7 @@ struct plane_writer {
             r[c][i] = 0;
           continue;
         }
-        transpose16x4(r[c], [&](unsigned i) { return plane[16 * c + i]; });
+        transpose16x4(r[c], [&](unsigned i) { return room[3 + 16 * c + i]; });
       }
       constexpr uint64_t m16 = 0x0000ffff0000ffffu;
       for (unsigned i = 0; i < 16; i++) {
