@@ -354,7 +354,13 @@ struct plane_writer {
   unsigned top = W;
   uint64_t room[3 + W]; // plane k in room[3 + k], with room below plane 0
 
-  explicit plane_writer(U* d) : data(d) {}
+  // Every plane starts at 0, in a loop of fixed length: the planes not
+  // written then need no clearing at the end.
+  explicit plane_writer(U* d) : data(d)
+  {
+    for (unsigned k = 0; k < 3 + W; k++)
+      room[k] = 0;
+  }
 
   // The j planes below k are 0; before any other plane.
   void skip(unsigned k, unsigned j) { top = k - j; }
@@ -369,9 +375,9 @@ struct plane_writer {
   // 0: plane k - 1 - i in bits (n + 1) i .. (n + 1) i + n - 1 of w.
   void stretch(unsigned k, uint64_t w, unsigned n, unsigned j)
   {
-    // The first planes are written whatever j is, which spares a branch on
-    // j for the short stretches that are the most common.  Planes below
-    // k - j are written again, or cleared, later.
+    // The first four planes are written whatever j is, which spares a
+    // branch on j for the short stretches that are the most common.  Planes
+    // below k - j are written again later, or cleared by finish.
     const uint64_t mask = low_mask(n);
     uint64_t* p = room + 3 + k - 1;
     for (unsigned i = 0; i < 4; i++) {
@@ -395,6 +401,10 @@ struct plane_writer {
     low = k - c;
   }
 
+  // The three planes below the last one decoded, which a stretch may have
+  // written past its end.
+  void clear_below() { room[low] = room[low + 1] = room[low + 2] = 0; }
+
   // n: the coefficients significant at the end; the others stay 0.
   void finish(unsigned n)
   {
@@ -402,11 +412,8 @@ struct plane_writer {
       return;
     uint64_t a[16];
     if constexpr (N == 16) { // 32-bit coefficients, 64-bit ones below
-      // every plane is taken, the ones not written as 0
-      for (unsigned k = 0; k < low; k++)
-        room[3 + k] = 0;
-      for (unsigned k = top; k < W; k++)
-        room[3 + k] = 0;
+      // every plane is taken, the ones not written still 0
+      clear_below();
       transpose16x2(a, [&](unsigned i) { return room[3 + i] | room[3 + 16 + i] << 16; });
       for (unsigned i = 0; i < 8; i++) {
         data[i] = U(a[i]);
@@ -417,10 +424,7 @@ struct plane_writer {
     }
     // planes are taken 16 at a time, the chunks first .. last
     const unsigned first = low / 16, last = (top - 1) / 16;
-    for (unsigned k = 16 * first; k < low; k++)
-      room[3 + k] = 0;
-    for (unsigned k = top; k < 16 * last + 16; k++)
-      room[3 + k] = 0;
+    clear_below();
     if (n <= 16) {
       // as for 16 coefficients: the others are 0
       transpose16x4(a, [&](unsigned i) {
