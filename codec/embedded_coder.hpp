@@ -809,18 +809,37 @@ inline uint32_t decode_planes(bit_reader& stream, uint32_t maxbits, unsigned kmi
     }
     planes(k, x);
   }
-  // All coefficients significant: whole planes, as many to a word as fit.
-  constexpr unsigned P = 64 / N;
-  while (k > kmin) {
-    const unsigned c = k - kmin < P ? k - kmin : P;
-    if (in.wbits < c * N)
-      in.refill(in.q + (k - kmin) * N);
-    if (!in.wbits)
-      break;
-    const uint32_t r = c * N < in.wbits ? c * N : in.wbits;
-    const unsigned got = (r + N - 1) / N;
-    planes.many(k, in.take(r), got);
-    k -= got;
+  // All coefficients significant: the rest of the code is the planes as
+  // they are, N bits each, to the last plane or the block's end.  All of
+  // it is code, so it is read 64 bits at a time, as many planes to a word
+  // as fit; the word after the one holding q is loaded only when the code
+  // reaches into it.
+  if (k > kmin) {
+    constexpr unsigned P = 64 / N;
+    const uint32_t rest = in.end - in.q;
+    uint32_t left = (k - kmin) * N < rest ? (k - kmin) * N : rest;
+    const uint32_t o = in.q % 64;
+    uint32_t i = in.q / 64;
+    uint64_t cur = left ? in.word(i) : 0;
+    in.q += left;
+    for (; left >= 64; left -= 64) {
+      uint64_t x = cur >> o;
+      if (o) {
+        cur = in.base[i];
+        x |= cur << (64 - o);
+      }
+      else if (left > 64)
+        cur = in.base[i];
+      i++;
+      planes.many(k, x, P);
+      k -= P;
+    }
+    if (left) {
+      uint64_t x = cur >> o;
+      if (o + left > 64)
+        x |= in.base[i] << (64 - o);
+      planes.many(k, x & low_mask(left), (left + N - 1) / N);
+    }
   }
   in.store(stream);
   planes.finish(n);
