@@ -384,10 +384,8 @@ struct plane_writer {
       p[-int(i)] = w & mask;
       w = (w >> n) >> 1;
     }
-    for (unsigned i = 4; i < j; i++) {
-      p[-int(i)] = w & mask;
-      w = (w >> n) >> 1;
-    }
+    if (j > 4)
+      stretch_planes(k - 4, w, n, j - 4, [this](unsigned i, uint64_t x) { room[3 + i] = x; });
     low = k - j;
   }
 
@@ -650,6 +648,38 @@ struct block_reader {
     consume(c);
     return v;
   }
+
+  // The next `bits` bits from q, all of them code, passed 64 at a time
+  // (the last c < 64 of them in the low bits): put(x, c).  The word after
+  // the one holding q is loaded only when the bits reach into it, and the
+  // window is left empty.
+  template <typename Put>
+  void code(uint32_t bits, Put put)
+  {
+    const uint32_t o = q % 64;
+    uint32_t i = q / 64, left = bits;
+    uint64_t cur = left ? word(i) : 0;
+    q += left;
+    w = 0;
+    wbits = 0;
+    for (; left >= 64; left -= 64) {
+      uint64_t x = cur >> o;
+      if (o) {
+        cur = base[i];
+        x |= cur << (64 - o);
+      }
+      else if (left > 64)
+        cur = base[i];
+      i++;
+      put(x, 64);
+    }
+    if (left) {
+      uint64_t x = cur >> o;
+      if (o + left > 64)
+        x |= base[i] << (64 - o);
+      put(x & low_mask(left), left);
+    }
+  }
 };
 
 // While no coefficient becomes significant, each plane takes n + 1 bits:
@@ -810,36 +840,15 @@ inline uint32_t decode_planes(bit_reader& stream, uint32_t maxbits, unsigned kmi
     planes(k, x);
   }
   // All coefficients significant: the rest of the code is the planes as
-  // they are, N bits each, to the last plane or the block's end.  All of
-  // it is code, so it is read 64 bits at a time, as many planes to a word
-  // as fit; the word after the one holding q is loaded only when the code
-  // reaches into it.
+  // they are, N bits each, to the last plane or the block's end, as many
+  // planes to a word as fit.
   if (k > kmin) {
-    constexpr unsigned P = 64 / N;
     const uint32_t rest = in.end - in.q;
-    uint32_t left = (k - kmin) * N < rest ? (k - kmin) * N : rest;
-    const uint32_t o = in.q % 64;
-    uint32_t i = in.q / 64;
-    uint64_t cur = left ? in.word(i) : 0;
-    in.q += left;
-    for (; left >= 64; left -= 64) {
-      uint64_t x = cur >> o;
-      if (o) {
-        cur = in.base[i];
-        x |= cur << (64 - o);
-      }
-      else if (left > 64)
-        cur = in.base[i];
-      i++;
-      planes.many(k, x, P);
-      k -= P;
-    }
-    if (left) {
-      uint64_t x = cur >> o;
-      if (o + left > 64)
-        x |= in.base[i] << (64 - o);
-      planes.many(k, x & low_mask(left), (left + N - 1) / N);
-    }
+    in.code((k - kmin) * N < rest ? (k - kmin) * N : rest, [&](uint64_t x, uint32_t c) {
+      const unsigned got = (c + N - 1) / N;
+      planes.many(k, x, got);
+      k -= got;
+    });
   }
   in.store(stream);
   planes.finish(n);
