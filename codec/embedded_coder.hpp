@@ -408,6 +408,19 @@ struct plane_writer {
   {
     if (low >= top)
       return;
+    if (n <= 2 && top - low <= 16) {
+      // one or two coefficients in a few planes, common in smooth fields:
+      // their bits gathered plane by plane cost less than a transpose
+      U v0 = 0, v1 = 0;
+      for (unsigned k = low; k < top; k++) {
+        const uint64_t x = room[3 + k];
+        v0 += U(U(x & 1) << k);
+        v1 += U(U((x >> 1) & 1) << k);
+      }
+      data[0] = v0;
+      data[1] = v1;
+      return;
+    }
     uint64_t a[16];
     if constexpr (N == 16) { // 32-bit coefficients, 64-bit ones below
       // every plane is taken, the ones not written still 0
