@@ -111,6 +111,33 @@ inline void transpose16x2(uint64_t* v, Row row)
   swap_stages<8, 4>(v);
 }
 
+// One 16 x 16 bit matrix, row(i) for i = 0..15 in its low 16 bits,
+// transposed into v: row i in quarter i mod 4 of v[i / 4].  Rows i and
+// i + 8, and rows i and i + 4, are in the same quarter of two words; rows i
+// and i + 2, and rows i and i + 1, are two quarters of one word.
+template <typename Row>
+inline void transpose16(uint64_t* v, Row row)
+{
+  for (unsigned r = 0; r < 4; r++)
+    v[r] = row(4 * r) | row(4 * r + 1) << 16 | row(4 * r + 2) << 32 | row(4 * r + 3) << 48;
+  for (unsigned r = 0; r < 2; r++) {
+    const uint64_t t = ((v[r] >> 8) ^ v[r + 2]) & 0x00ff00ff00ff00ffu;
+    v[r + 2] ^= t;
+    v[r] ^= t << 8;
+  }
+  for (unsigned r = 0; r < 4; r += 2) {
+    const uint64_t t = ((v[r] >> 4) ^ v[r + 1]) & 0x0f0f0f0f0f0f0f0fu;
+    v[r + 1] ^= t;
+    v[r] ^= t << 4;
+  }
+  for (unsigned r = 0; r < 4; r++) {
+    uint64_t t = ((v[r] >> 2) ^ (v[r] >> 32)) & 0x0000000033333333u;
+    v[r] ^= (t << 2) ^ (t << 32);
+    t = ((v[r] >> 1) ^ (v[r] >> 16)) & 0x0000555500005555u;
+    v[r] ^= (t << 1) ^ (t << 16);
+  }
+}
+
 // Blocks of 16 and 64 coefficients move between coefficients and planes by
 // 16 x 16 transposes, four at a time: for 16 coefficients the four are the
 // 16-bit quarters of every coefficient (all planes at once), for 64 they
@@ -423,6 +450,16 @@ struct plane_writer {
     }
     uint64_t a[16];
     if constexpr (N == 16) { // 32-bit coefficients, 64-bit ones below
+      if (low / 16 == (top - 1) / 16) {
+        // all planes in one half of the coefficients' bits
+        const unsigned c = low / 16;
+        clear_below();
+        transpose16(a, [&](unsigned i) { return room[3 + 16 * c + i]; });
+        for (unsigned i = 0; i < 16; i++)
+          data[i] = U(((a[i / 4] >> (16 * (i % 4))) & 0xffffu) << (16 * c));
+        (void)n;
+        return;
+      }
       // every plane is taken, the ones not written still 0
       clear_below();
       transpose16x2(a, [&](unsigned i) { return room[3 + i] | room[3 + 16 + i] << 16; });
