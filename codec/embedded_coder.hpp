@@ -381,12 +381,14 @@ struct plane_writer {
   unsigned top = W;
   uint64_t room[3 + W]; // plane k in room[3 + k], with room below plane 0
 
-  // Every plane starts at 0, in a loop of fixed length: the planes not
-  // written then need no clearing at the end.
-  explicit plane_writer(U* d) : data(d)
+  // Every plane that finish may take starts at 0, sixteen at a time: the
+  // planes not written then need no clearing at the end.  Planes below
+  // kmin's sixteen are never written nor taken.
+  plane_writer(U* d, unsigned kmin) : data(d)
   {
-    for (unsigned k = 0; k < 3 + W; k++)
-      room[k] = 0;
+    for (unsigned c = kmin / 16; c < W / 16; c++)
+      for (unsigned i = 0; i < 16; i++)
+        room[3 + 16 * c + i] = 0;
   }
 
   // The j planes below k are 0; before any other plane.
@@ -542,7 +544,7 @@ struct plane_writer<uint64_t, 16> {
   uint64_t* data;
   uint64_t row[16];
 
-  explicit plane_writer(uint64_t* d) : data(d)
+  plane_writer(uint64_t* d, unsigned) : data(d)
   {
     for (unsigned i = 0; i < 16; i++)
       row[i] = 0;
@@ -581,7 +583,7 @@ struct plane_writer<U, 4> {
   U* data;
   U v[4] = {};
 
-  explicit plane_writer(U* d) : data(d) {}
+  plane_writer(U* d, unsigned) : data(d) {}
 
   // every bit added, with no branch on the bits
   void operator()(unsigned k, uint64_t x)
@@ -773,7 +775,7 @@ template <typename U, unsigned N>
 inline uint32_t decode_planes(bit_reader& stream, uint32_t maxbits, unsigned kmin, U* data)
 {
   constexpr unsigned W = word_traits<U>::width;
-  plane_writer<U, N> planes(data);
+  plane_writer<U, N> planes(data, kmin);
   block_reader in(stream, code_extent<N>(maxbits, W - kmin));
   const uint32_t start = in.q;
   uint32_t n = 0;
