@@ -640,9 +640,27 @@ struct block_reader {
   uint32_t q;     // position of the window
   uint32_t end;   // position past the last bit of the block
 
-  block_reader(const bit_reader& r, uint32_t extent)
-    : base(r.cursor), head(r.bits ? r.buffer << (64 - r.bits) : 0), w(0), wbits(0),
-      q(64 - r.bits), end(q + extent) {}
+  // The first window, as refill(q + sure) would take it; extent > 0.
+  block_reader(const bit_reader& r, uint32_t extent, uint32_t sure)
+    : base(r.cursor), head(r.bits ? r.buffer << (64 - r.bits) : 0), q(64 - r.bits),
+      end(q + extent)
+  {
+    uint32_t last = 64;
+    if (!r.bits) {
+      w = base[0];
+      last = 128;
+    }
+    else {
+      w = r.buffer;
+      if (sure > r.bits && extent > r.bits) {
+        w |= base[0] << r.bits;
+        last = q + 64;
+      }
+    }
+    wbits = (last < end ? last : end) - q;
+    if (wbits < 64)
+      w &= low_mask(wbits);
+  }
 
   uint64_t word(uint32_t i) const { return i ? base[i - 1] : head; }
 
@@ -776,7 +794,8 @@ inline uint32_t decode_planes(bit_reader& stream, uint32_t maxbits, unsigned kmi
 {
   constexpr unsigned W = word_traits<U>::width;
   plane_writer<U, N> planes(data, kmin);
-  block_reader in(stream, code_extent<N>(maxbits, W - kmin));
+  // every plane takes a bit at least
+  block_reader in(stream, code_extent<N>(maxbits, W - kmin), W - kmin);
   const uint32_t start = in.q;
   uint32_t n = 0;
   unsigned k = W;
