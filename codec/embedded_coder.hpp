@@ -407,8 +407,13 @@ struct plane_writer {
     // The first four planes are written whatever j is, which spares a
     // branch on j for the short stretches that are the most common.  Planes
     // below k - j are written again later, or cleared by finish.
-    const uint64_t mask = low_mask(n);
+    const uint64_t mask = ~(~uint64_t(0) << n); // 0 < n < 64
     uint64_t* p = room + 3 + k - 1;
+    if (N == 64 && n >= 32) { // a window holds one such plane at most
+      p[0] = w & mask;
+      low = k - j;
+      return;
+    }
     for (unsigned i = 0; i < 4; i++) {
       p[-int(i)] = w & mask;
       w = (w >> n) >> 1;
