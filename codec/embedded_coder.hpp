@@ -783,8 +783,11 @@ constexpr stretch_table make_stretch_table()
 
 constexpr stretch_table stretch = make_stretch_table();
 
-inline uint32_t slots(uint32_t bits, uint32_t n) // floor(bits / (n + 1))
+template <unsigned N>
+inline uint32_t slots(uint32_t bits, uint32_t n) // floor(bits / (n + 1)), bits <= 64
 {
+  if (N == 64 && n >= 32)
+    return bits > n;
   return (bits * stretch.inverse[n]) >> 16;
 }
 
@@ -825,7 +828,7 @@ inline uint32_t decode_planes(bit_reader& stream, uint32_t maxbits, unsigned kmi
     };
     const uint64_t tests = in.w & stretch.tests[n];
     if (!tests) { // whole planes to the end of the window
-      uint32_t j = slots(in.wbits, n);
+      uint32_t j = slots<N>(in.wbits, n);
       if (j > k - kmin)
         j = k - kmin;
       whole(j);
@@ -834,7 +837,7 @@ inline uint32_t decode_planes(bit_reader& stream, uint32_t maxbits, unsigned kmi
     }
     // j whole planes, then one with a group test 1 at bit p
     const uint32_t p = trailing_zeros(tests);
-    const uint32_t j = slots(p, n);
+    const uint32_t j = slots<N>(p, n);
     if (j >= k - kmin) {
       const uint32_t rest = k - kmin;
       whole(rest);
