@@ -414,9 +414,9 @@ struct plane_writer {
       low = k - j;
       return;
     }
-    for (unsigned i = 0; i < 4; i++) { // n + 1 <= 32 here
+    for (unsigned i = 0; i < 4; i++) {
       p[-int(i)] = w & mask;
-      w >>= n + 1;
+      w = (w >> n) >> 1;
     }
     if (j > 4)
       stretch_planes(k - 4, w, n, j - 4, [this](unsigned i, uint64_t x) { room[3 + i] = x; });
