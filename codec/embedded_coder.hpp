@@ -369,6 +369,14 @@ inline void stretch_planes(unsigned k, uint64_t w, unsigned n, unsigned j, Put p
   }
 }
 
+// With 32 or more of 64 coefficients significant a plane takes more than 32
+// bits, so a 64-bit window holds one whole plane at most.
+template <unsigned N>
+constexpr bool one_plane_a_window(unsigned n)
+{
+  return N == 64 && n >= 32;
+}
+
 // Planes of a decoder, most significant first, turned into coefficients
 // at the end of the block.  Plane k is kept as its N-bit value; planes
 // below the last one decoded are zero.  (Sixteen 64-bit coefficients and
@@ -409,7 +417,7 @@ struct plane_writer {
     // below k - j are written again later, or cleared by finish.
     const uint64_t mask = ~(~uint64_t(0) << n); // 0 < n < 64
     uint64_t* p = room + 3 + k - 1;
-    if (N == 64 && n >= 32) { // a window holds one such plane at most
+    if (one_plane_a_window<N>(n)) {
       p[0] = w & mask;
       low = k - j;
       return;
@@ -455,31 +463,27 @@ struct plane_writer {
       data[1] = v1;
       return;
     }
+    clear_below();
     uint64_t a[16];
     if constexpr (N == 16) { // 32-bit coefficients, 64-bit ones below
       if (low / 16 == (top - 1) / 16) {
         // all planes in one half of the coefficients' bits
         const unsigned c = low / 16;
-        clear_below();
         transpose16(a, [&](unsigned i) { return room[3 + 16 * c + i]; });
         for (unsigned i = 0; i < 16; i++)
           data[i] = U(((a[i / 4] >> (16 * (i % 4))) & 0xffffu) << (16 * c));
-        (void)n;
         return;
       }
       // every plane is taken, the ones not written still 0
-      clear_below();
       transpose16x2(a, [&](unsigned i) { return room[3 + i] | room[3 + 16 + i] << 16; });
       for (unsigned i = 0; i < 8; i++) {
         data[i] = U(a[i]);
         data[i + 8] = U(a[i] >> 32);
       }
-      (void)n;
       return;
     }
     // planes are taken 16 at a time, the chunks first .. last
     const unsigned first = low / 16, last = (top - 1) / 16;
-    clear_below();
     if (n <= 16) {
       // as for 16 coefficients: the others are 0
       transpose16x4(a, [&](unsigned i) {
@@ -662,12 +666,18 @@ struct block_reader {
         last = q + 64;
       }
     }
+    clip(last);
+  }
+
+  uint64_t word(uint32_t i) const { return i ? base[i - 1] : head; }
+
+  // The window ends at last, or where the block does.
+  void clip(uint32_t last)
+  {
     wbits = (last < end ? last : end) - q;
     if (wbits < 64)
       w &= low_mask(wbits);
   }
-
-  uint64_t word(uint32_t i) const { return i ? base[i - 1] : head; }
 
   // The stream after the bits read, as the stream's own bit operations
   // leave it.
@@ -704,9 +714,7 @@ struct block_reader {
       w |= base[i] << (64 - o);
       last = q + 64;
     }
-    wbits = (last < end ? last : end) - q;
-    if (wbits < 64)
-      w &= low_mask(wbits);
+    clip(last);
   }
 
   void consume(uint32_t c) // c <= wbits
@@ -786,7 +794,7 @@ constexpr stretch_table stretch = make_stretch_table();
 template <unsigned N>
 inline uint32_t slots(uint32_t bits, uint32_t n) // floor(bits / (n + 1)), bits <= 64
 {
-  if (N == 64 && n >= 32)
+  if (one_plane_a_window<N>(n))
     return bits > n;
   return (bits * stretch.inverse[n]) >> 16;
 }
