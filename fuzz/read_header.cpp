@@ -93,8 +93,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
       FUZZ_CHECK(kvr_stream_compression_mode(&p.limits) != kvr_mode_null);
 
     // Written again with the same mask, what was read reads back with the
-    // same field; short mode codes keep the mode family but may normalise
-    // the limits, so a second round must reproduce the first exactly.
+    // same field; short mode codes may normalise the limits, so a second
+    // round must reproduce the first exactly.  The one code that changes
+    // the mode family is fixed precision 64 (code 2111): it reads back as
+    // the default limits, which are custom and go out in the long form, so
+    // there the header's length settles one round later.
     const parsed q = rewrite(p, mask);
     const parsed r = rewrite(q, mask);
     if (mask & KVR_HEADER_META) {
@@ -102,8 +105,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
       FUZZ_CHECK(q.field.nx == p.field.nx && q.field.ny == p.field.ny && q.field.nz == p.field.nz &&
                  q.field.nw == p.field.nw);
     }
-    if (mask & KVR_HEADER_MODE)
+    if (mask & KVR_HEADER_MODE) {
       FUZZ_CHECK(same_limits(q.limits, r.limits));
+      const kvr_mode before = kvr_stream_compression_mode(&p.limits);
+      const kvr_mode after = kvr_stream_compression_mode(&q.limits);
+      if (after != before) {
+        FUZZ_CHECK(before == kvr_mode_fixed_precision && p.limits.max_prec == KVR_MAX_PREC &&
+                   after == kvr_mode_custom && q.bits < r.bits);
+        const parsed t = rewrite(r, mask);
+        FUZZ_CHECK(same_limits(r.limits, t.limits));
+        FUZZ_CHECK(t.bits == r.bits);
+        continue;
+      }
+    }
     FUZZ_CHECK(q.bits == r.bits);
   }
   return 0;
