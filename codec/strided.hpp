@@ -13,6 +13,8 @@
 #include <stddef.h>
 #include <stdint.h>
 
+#include <type_traits>
+
 namespace kvr_codec {
 namespace {
 
@@ -69,27 +71,26 @@ struct to_strided {
   T* p;
   const ptrdiff_t* s;
 
+  // A row of four 32-bit values with unit x stride is one 16-byte vector:
+  // with the stride known to be 1 its values are converted and stored
+  // together.  Rows of 64-bit values measured slower that way and keep
+  // the stores at the caller's stride.
   template <unsigned N, typename F>
   void put(F value) const
   {
-    const ptrdiff_t sx = s[0];
-    // A row of four 32-bit values with unit x stride is one 16-byte
-    // vector: its values are converted and stored together.  Rows of
-    // 64-bit values measured slower that way and keep the stores below.
-    if (sizeof(T) == 4 && sx == 1) {
-      for (unsigned r = 0; r < N / 4; r++) {
-        T* q = p + array_offset<D>(4 * r, s);
-        for (unsigned i = 0; i < 4; i++)
-          q[i] = value(4 * r + i);
-      }
-      return;
-    }
+    if (sizeof(T) == 4 && s[0] == 1)
+      rows<N>(value, std::integral_constant<ptrdiff_t, 1>());
+    else
+      rows<N>(value, s[0]);
+  }
+
+  template <unsigned N, typename F, typename Stride>
+  void rows(F value, Stride sx) const
+  {
     for (unsigned r = 0; r < N / 4; r++) {
       T* q = p + array_offset<D>(4 * r, s);
-      q[0] = value(4 * r);
-      q[sx] = value(4 * r + 1);
-      q[2 * sx] = value(4 * r + 2);
-      q[3 * sx] = value(4 * r + 3);
+      for (unsigned i = 0; i < 4; i++)
+        q[ptrdiff_t(i) * sx] = value(4 * r + i);
     }
   }
 };
