@@ -2,6 +2,7 @@
 #include <kvr/kvr.h>
 
 #include "core/format.hpp"
+#include "core/limits.hpp"
 
 namespace {
 
@@ -22,9 +23,17 @@ size_t kvr_write_header(kvr_stream* stream, const kvr_field* field, uint32_t mas
   bit_stream* s = stream->stream;
   uint64_t meta = 0;
   if (mask & KVR_HEADER_META) {
-    // Fail before anything is written.
+    // Refusals come before anything is written.
     meta = kvr_field_metadata(field);
     if (meta == UINT64_MAX)
+      return 0;
+  }
+  uint64_t mode = 0;
+  if (mask & KVR_HEADER_MODE) {
+    // A mode word that would make a reader code blocks otherwise (limits
+    // outside what the long form carries) describes another stream.
+    mode = kvr_stream_mode(stream);
+    if (!kvr::core::mode_word_codes_alike(stream, mode))
       return 0;
   }
   size_t bits = 0;
@@ -38,7 +47,6 @@ size_t kvr_write_header(kvr_stream* stream, const kvr_field* field, uint32_t mas
     bits += meta_bits;
   }
   if (mask & KVR_HEADER_MODE) {
-    uint64_t mode = kvr_stream_mode(stream);
     uint32_t n = mode < long_mode_tag ? short_mode_bits : long_mode_bits;
     stream_write_bits(s, mode, n);
     bits += n;

@@ -12,6 +12,10 @@ namespace core {
 constexpr int32_t smallest_min_exp = -16495;
 constexpr int32_t largest_min_exp = 16272;
 
+// Whether a reader that takes its limits from the mode word `word` codes
+// every block of every type as the limits of `s` do.
+bool mode_word_codes_alike(const kvr_stream* s, uint64_t word);
+
 // The mode of a set of limits; the tests run in this order and the first
 // that applies decides.
 inline kvr_mode classify(uint32_t min_bits, uint32_t max_bits, uint32_t max_prec, int32_t min_exp)

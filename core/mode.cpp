@@ -21,7 +21,54 @@ constexpr uint64_t clamp(uint64_t x, uint64_t lo, uint64_t hi)
   return x < lo ? lo : x > hi ? hi : x;
 }
 
+// Lossy float and double blocks code no plane once min_exp is above the
+// largest block exponent (1024) plus the largest precision offset 2(4 + 1).
+constexpr int32_t no_plane_min_exp = 1024 + 10 + 1;
+// The widest precision field of a reversible integer block.
+constexpr uint32_t widest_precision_field = kvr_format::precision_field_bits<uint64_t>;
+
+struct coding {
+  uint32_t min_bits, max_bits, max_prec;
+  int32_t min_exp;
+  bool operator==(const coding& o) const
+  {
+    return min_bits == o.min_bits && max_bits == o.max_bits && max_prec == o.max_prec &&
+           min_exp == o.min_exp;
+  }
+};
+
+// The limits reduced to what changes the bits of some block: two sets of
+// valid limits with equal reductions code every block of every type alike.
+coding reduced(const kvr_stream* s)
+{
+  const bool reversible = s->min_exp < KVR_MIN_EXP;
+  coding c = {s->min_bits, s->max_bits, s->max_prec, s->min_exp};
+  // No block's code is longer than 16658 bits, so no larger budget binds.
+  if (c.max_bits > KVR_MAX_BITS)
+    c.max_bits = KVR_MAX_BITS;
+  // min_bits 0 and 1 pad alike once every block takes a bit: lossy blocks
+  // do whenever max_bits allows one, reversible integer blocks when it
+  // leaves room for their precision field (below, they are only padding).
+  if (c.min_bits == 0 && c.max_bits >= (reversible ? widest_precision_field : 1))
+    c.min_bits = 1;
+  // Reversible coding reads min_exp only to be selected; integer blocks
+  // read it for nothing else either.
+  if (reversible)
+    c.min_exp = KVR_MIN_EXP - 1;
+  else if (c.min_exp > no_plane_min_exp)
+    c.min_exp = no_plane_min_exp;
+  return c;
+}
+
 } // namespace
+
+bool kvr::core::mode_word_codes_alike(const kvr_stream* s, uint64_t word)
+{
+  if (kvr_stream_compression_mode(s) == kvr_mode_null)
+    return false;
+  kvr_stream r = *s;
+  return kvr_stream_set_mode(&r, word) != kvr_mode_null && reduced(&r) == reduced(s);
+}
 
 extern "C" {
 
