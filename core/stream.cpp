@@ -2,6 +2,7 @@
 #include <kvr/kvr.h>
 
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 
 #include "core/format.hpp"
@@ -111,19 +112,28 @@ kvr_config kvr_config_custom(uint32_t min_bits, uint32_t max_bits, uint32_t max_
 
 double kvr_stream_set_rate(kvr_stream* stream, double rate, kvr_type type, uint32_t dims, int align)
 {
+  // Blocks have 4^dims values: 1 for dims 0 (the array headers ask for
+  // it), none above 4 dimensions.
+  if (dims > 4)
+    return 0.0;
   const uint32_t n = uint32_t(1) << (2 * dims);
+  // A block's header, which the setter never goes below, and the largest
+  // block the codec pads to: it completes a block by comparing min_bits
+  // less the header with the code's length as signed 32-bit values.
+  uint32_t header = 0;
+  if (type == kvr_type_float || type == kvr_type_double)
+    header = kvr_format::lossy_block_header_bits[type - 1];
+  const uint32_t largest = uint32_t(INT32_MAX) + header;
   // Saturating conversion: NaN and negative results give 0.
   double x = std::floor(double(n) * rate + 0.5);
-  uint32_t bits = !(x > 0) ? 0 : x >= 4294967295.0 ? UINT32_MAX : uint32_t(x);
-  if (type == kvr_type_float && bits < kvr_format::lossy_header_bits<float>)
-    bits = kvr_format::lossy_header_bits<float>;
-  else if (type == kvr_type_double && bits < kvr_format::lossy_header_bits<double>)
-    bits = kvr_format::lossy_header_bits<double>;
+  uint32_t bits = !(x > 0) ? 0 : x >= double(largest) ? largest : uint32_t(x);
+  if (bits < header)
+    bits = header;
   if (align) {
-    // Round up to whole words without overflowing 32 bits.
+    // Round up to whole words, down where that would pass the largest.
     const uint32_t w = uint32_t(stream_word_bits);
     uint64_t b = (uint64_t(bits) + w - 1) / w * w;
-    bits = b > UINT32_MAX ? UINT32_MAX / w * w : uint32_t(b);
+    bits = b > largest ? largest / w * w : uint32_t(b);
   }
   stream->min_bits = bits;
   stream->max_bits = bits;
@@ -187,7 +197,7 @@ kvr_mode kvr_stream_compression_mode(const kvr_stream* stream)
 
 double kvr_stream_rate(const kvr_stream* stream, uint32_t dims)
 {
-  if (kvr_stream_compression_mode(stream) != kvr_mode_fixed_rate)
+  if (dims > 4 || kvr_stream_compression_mode(stream) != kvr_mode_fixed_rate)
     return 0.0;
   return double(stream->min_bits) / double(uint32_t(1) << (2 * dims));
 }

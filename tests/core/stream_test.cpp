@@ -62,7 +62,7 @@ TEST_F(Stream, SetRateRoundsRaisesAndAligns)
     {0.0, kvr_type_double, 1, 0, 12, 3.0},
     {-1.0, kvr_type_int32, 2, 0, 0, 0.0},
     {std::nan(""), kvr_type_int64, 3, 0, 0, 0.0},
-    {1e300, kvr_type_int32, 1, 0, UINT32_MAX, UINT32_MAX / 4.0},
+    {1e300, kvr_type_int32, 1, 0, INT32_MAX, INT32_MAX / 4.0},
     {7.0, kvr_type_double, 2, 1, 128, 8.0},
     {2.3, kvr_type_double, 3, 1, 192, 3.0},
     {1042.0, kvr_type_double, 2, 0, 16672, 1042.0},
