@@ -1,6 +1,7 @@
 // Scalar types and the description of an uncompressed array.
 #include <kvr/kvr.h>
 
+#include <cstdint>
 #include <cstdlib>
 
 namespace {
@@ -37,25 +38,48 @@ void effective_strides(const kvr_field* f, ptrdiff_t s[4])
   s[3] = f->sw ? f->sw : ptrdiff_t(f->nx * f->ny * f->nz);
 }
 
-// Number of elements from the lowest to the highest one the field touches;
-// *min receives the (non-positive) offset of the lowest one.
-size_t field_index_span(const kvr_field* f, ptrdiff_t* min)
+// Offsets of the lowest and the highest element the field touches, and
+// the number of elements between them; false when one of them does not fit
+// (no field in memory has such extents and strides).  Every product and
+// sum is checked: the extents and strides may be anything.
+bool field_index_span(const kvr_field* f, int64_t* lowest, uint64_t* span)
 {
   const size_t n[4] = {f->nx, f->ny, f->nz, f->nw};
-  ptrdiff_t s[4];
-  effective_strides(f, s);
+  const ptrdiff_t given[4] = {f->sx, f->sy, f->sz, f->sw};
+  // The default stride of each axis, the product of the extents below it;
+  // `huge` once that product passes 64 bits (a later 0 still makes it 0).
+  uint64_t product = 1;
+  bool huge = false;
   int64_t lo = 0, hi = 0;
-  for (int i = 0; i < 4; i++)
+  for (int i = 0; i < 4; i++) {
     if (n[i]) {
-      int64_t term = int64_t(n[i] - 1) * int64_t(s[i]);
-      if (term < 0)
-        lo += term;
-      else
-        hi += term;
+      int64_t stride = given[i];
+      if (!stride) {
+        if (huge || product > uint64_t(INT64_MAX))
+          return false;
+        stride = int64_t(product);
+      }
+      int64_t term;
+      if (uint64_t(n[i] - 1) > uint64_t(INT64_MAX) ||
+          __builtin_mul_overflow(int64_t(n[i] - 1), stride, &term))
+        return false;
+      int64_t& end = term < 0 ? lo : hi;
+      if (__builtin_add_overflow(end, term, &end))
+        return false;
+      huge = huge || __builtin_mul_overflow(product, uint64_t(n[i]), &product);
     }
-  if (min)
-    *min = ptrdiff_t(lo);
-  return size_t(hi - lo + 1);
+    else {
+      product = 0;
+      huge = false;
+    }
+  }
+  // hi - lo is below 2^64; one more element may not be.
+  const uint64_t width = uint64_t(hi) - uint64_t(lo);
+  if (width == UINT64_MAX)
+    return false;
+  *lowest = lo;
+  *span = width + 1;
+  return true;
 }
 
 } // namespace
@@ -104,11 +128,12 @@ void* kvr_field_pointer(const kvr_field* field)
 
 void* kvr_field_begin(const kvr_field* field)
 {
-  if (!field->data)
+  int64_t lowest, bytes;
+  uint64_t span;
+  if (!field->data || !field_index_span(field, &lowest, &span) ||
+      __builtin_mul_overflow(lowest, int64_t(kvr_type_size(field->type)), &bytes))
     return nullptr;
-  ptrdiff_t min;
-  field_index_span(field, &min);
-  return static_cast<unsigned char*>(field->data) + min * ptrdiff_t(kvr_type_size(field->type));
+  return static_cast<unsigned char*>(field->data) + bytes;
 }
 
 kvr_type kvr_field_type(const kvr_field* field)
@@ -128,19 +153,28 @@ uint32_t kvr_field_dimensionality(const kvr_field* field)
 
 size_t kvr_field_size(const kvr_field* field, size_t* size)
 {
+  const size_t n[4] = {field->nx, field->ny, field->nz, field->nw};
   if (size) {
-    const size_t n[4] = {field->nx, field->ny, field->nz, field->nw};
     uint32_t d = kvr_field_dimensionality(field);
     for (uint32_t i = 0; i < d; i++)
       size[i] = n[i];
   }
-  return (field->nx ? field->nx : 1) * (field->ny ? field->ny : 1) *
-         (field->nz ? field->nz : 1) * (field->nw ? field->nw : 1);
+  size_t count = 1;
+  for (size_t x : n)
+    if (x && __builtin_mul_overflow(count, x, &count))
+      return 0;
+  return count;
 }
 
 size_t kvr_field_size_bytes(const kvr_field* field)
 {
-  return field_index_span(field, nullptr) * kvr_type_size(field->type);
+  int64_t lowest;
+  uint64_t span;
+  size_t bytes;
+  if (!field_index_span(field, &lowest, &span) || span > SIZE_MAX ||
+      __builtin_mul_overflow(size_t(span), kvr_type_size(field->type), &bytes))
+    return 0;
+  return bytes;
 }
 
 int kvr_field_stride(const kvr_field* field, ptrdiff_t* stride)
@@ -157,7 +191,10 @@ int kvr_field_stride(const kvr_field* field, ptrdiff_t* stride)
 
 int kvr_field_is_contiguous(const kvr_field* field)
 {
-  return field_index_span(field, nullptr) == kvr_field_size(field, nullptr);
+  int64_t lowest;
+  uint64_t span;
+  const size_t count = kvr_field_size(field, nullptr);
+  return count && field_index_span(field, &lowest, &span) && span == count;
 }
 
 uint64_t kvr_field_metadata(const kvr_field* field)

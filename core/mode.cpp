@@ -1,6 +1,8 @@
 // The packed mode word and the maximum compressed size.
 #include <kvr/kvr.h>
 
+#include <cstdint>
+
 #include "core/format.hpp"
 #include "core/limits.hpp"
 
@@ -146,7 +148,8 @@ size_t kvr_stream_maximum_size(const kvr_stream* s, const kvr_field* field)
   const size_t n[4] = {field->nx, field->ny, field->nz, field->nw};
   uint64_t blocks = 1;
   for (size_t x : n)
-    blocks *= x ? (uint64_t(x) + 3) / 4 : 1;
+    if (x && __builtin_mul_overflow(blocks, uint64_t(x / 4 + (x % 4 != 0)), &blocks))
+      return 0;
   const bool rev = s->min_exp < KVR_MIN_EXP;
   const uint32_t header = rev ? kvr_format::reversible_block_header_bits[type - 1]
                               : kvr_format::lossy_block_header_bits[type - 1];
@@ -164,8 +167,14 @@ size_t kvr_stream_maximum_size(const kvr_stream* s, const kvr_field* field)
     bits = s->max_bits;
   if (bits < s->min_bits)
     bits = s->min_bits;
+  // A size beyond 64 bits (or size_t) has no buffer: 0, as for no field.
   const uint64_t w = stream_word_bits;
-  return size_t((blocks * bits + kvr_format::max_header_bits + w - 1) / w * (w / 8));
+  uint64_t total;
+  if (__builtin_mul_overflow(blocks, bits, &total) ||
+      __builtin_add_overflow(total, uint64_t(kvr_format::max_header_bits + w - 1), &total))
+    return 0;
+  const uint64_t bytes = total / w * (w / 8);
+  return bytes > SIZE_MAX ? 0 : size_t(bytes);
 }
 
 } // extern "C"
