@@ -208,6 +208,53 @@ TEST(Iterators, MovesBeyondEitherEnd)
   api.dtor(a);
 }
 
+// Moves by any ptrdiff_t, PTRDIFF_MIN and PTRDIFF_MAX included, in both
+// directions and through every member that takes a distance: offsets move
+// modulo 2^64, so each move is measured by distance and undone by its
+// opposite, and nothing is read.
+template <class Api> void check_extreme_moves(const Api& api)
+{
+  using It = decltype(api.begin(nullptr));
+  constexpr unsigned N = dims_of<It>();
+  const size_t n[] = {6, 5, 4, 3};
+  auto a = make<N>(api, n, 8);
+  const auto& it = api.iterator;
+  const auto& pt = api.pointer;
+  const It b = api.begin(a);
+  const auto p = origin<N>(api, a);
+  for (ptrdiff_t d : {PTRDIFF_MIN, PTRDIFF_MIN + 1, PTRDIFF_MAX, ptrdiff_t(-1)}) {
+    SCOPED_TRACE(testing::Message() << N << "-D, d = " << d);
+    const It ahead = it.next(b, d), back = it.prev(b, d);
+    EXPECT_EQ(it.distance(b, ahead), d);
+    EXPECT_EQ(it.distance(back, b), d);
+    EXPECT_EQ(it.eq(it.prev(ahead, d), b), 1);
+    EXPECT_EQ(it.eq(it.next(back, d), b), 1);
+    EXPECT_EQ(idx<N>(it.ref_at(b, d)), idx<N>(ahead));
+    EXPECT_EQ(pt.distance(p, pt.next(p, d)), d);
+    EXPECT_EQ(pt.distance(pt.prev(p, d), p), d);
+    EXPECT_EQ(pt.eq(pt.prev(pt.next(p, d), d), p), 1);
+    EXPECT_EQ(pt.eq(pt.next(pt.prev(p, d), d), p), 1);
+    EXPECT_EQ(idx<N>(pt.ref_at(p, d)), idx<N>(pt.next(p, d)));
+    if (N == 1)
+      EXPECT_EQ(idx<N>(it.ptr_at(b, d)), idx<N>(ahead));
+    else
+      it.ptr_at(b, d);
+  }
+  api.dtor(a);
+}
+
+TEST(Iterators, MovesByEveryDistance)
+{
+  check_extreme_moves(kvr_array_api.array1f);
+  check_extreme_moves(kvr_array_api.array1d);
+  check_extreme_moves(kvr_array_api.array2f);
+  check_extreme_moves(kvr_array_api.array2d);
+  check_extreme_moves(kvr_array_api.array3f);
+  check_extreme_moves(kvr_array_api.array3d);
+  check_extreme_moves(kvr_array_api.array4f);
+  check_extreme_moves(kvr_array_api.array4d);
+}
+
 // An array with an extent of 0 has no elements, whatever the others: no
 // product of them is formed.
 TEST(EmptyArrays, HugeExtentsBesideAZero)

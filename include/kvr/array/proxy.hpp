@@ -102,10 +102,13 @@ template <class A, unsigned N, bool Block> struct position_t : index_record<A, N
     this->save(x);
   }
 
-  position_t at(ptrdiff_t d) const
+  // The proxy at offset + d.  Offsets move modulo 2^64, so every d is a
+  // move, PTRDIFF_MIN and its opposite included.
+  position_t at(ptrdiff_t d) const { return moved(size_t(d)); }
+  position_t moved(size_t delta) const
   {
     position_t q = *this;
-    q.set_offset(offset() + size_t(d));
+    q.set_offset(offset() + delta);
     return q;
   }
 
@@ -126,7 +129,7 @@ template <class A, unsigned N, bool Block> struct position_t : index_record<A, N
   pointer_t<A, N> ptr_at(ptrdiff_t d) const { return at(d).ptr(); }
 
   position_t next(ptrdiff_t d) const { return at(d); }
-  position_t prev(ptrdiff_t d) const { return at(-d); }
+  position_t prev(ptrdiff_t d) const { return moved(size_t(0) - size_t(d)); }
   position_t inc() const
   {
     if (!Block)
