@@ -22,16 +22,20 @@
  * f mod 0 = f and f div 0 = 0, so ptr_flat and pointer moves agree.
  *
  * Moves beyond either end (next, prev, inc, dec and the _at members, dec
- * of begin included) never divide by 0 and touch no element.  A pointer
- * lands at the flat split of its offset, the last index the plain
- * quotient; an iterator at every index 0 but the last, which is end's last
- * index + (offset - size).  Both keep their offset: distance measures the
- * move, the opposite move comes back, and for 2 to 4 dimensions a position
- * past the end compares >= end and one before begin < begin, so a loop
- * such as for (it = begin; lt(it, end); it = next(it, 16)) ends.  1-D
- * records compare their index i as an unsigned value: there a position
- * before begin compares above end.  Reading or writing at such positions
- * is outside the contract (and stays inside the array's memory).
+ * of begin included) never divide by 0 and touch no element, for every
+ * ptrdiff_t distance in both directions (PTRDIFF_MIN included): offsets
+ * move modulo 2^64, and distance gives their difference modulo 2^64 as a
+ * ptrdiff_t.  A pointer lands at the flat split of its offset, the last
+ * index the plain quotient; an iterator at every index 0 but the last,
+ * which is end's last index + (offset - size).  Both keep their offset:
+ * distance measures the move, the opposite move comes back, and for 2 to 4
+ * dimensions, which compare offsets as signed 64-bit values, a position
+ * past the end compares >= end and one before begin < begin (up to
+ * PTRDIFF_MAX away), so a loop such as for (it = begin; lt(it, end); it =
+ * next(it, 16)) ends.  1-D records compare their index i as an unsigned
+ * value: there a position before begin compares above end.  Reading or
+ * writing at such positions is outside the contract (and stays inside the
+ * array's memory).
  *
  * Rates: a rate of 0, a negative rate or NaN gives the smallest block, 64
  * bits, from ctor and set_rate alike.

@@ -155,7 +155,8 @@ KVR_API void kvr_field_free(kvr_field* field);
 /* kvr_field_pointer: the data pointer. */
 KVR_API void* kvr_field_pointer(const kvr_field* field);
 /* kvr_field_begin: the lowest address the field touches (negative strides
-   move it below data); NULL when data is NULL. */
+   move it below data); NULL when data is NULL or when an element's offset
+   in bytes does not fit 64 bits (no such field lies in memory). */
 KVR_API void* kvr_field_begin(const kvr_field* field);
 /* kvr_field_type: the scalar type. */
 KVR_API kvr_type kvr_field_type(const kvr_field* field);
@@ -164,16 +165,19 @@ KVR_API uint32_t kvr_field_precision(const kvr_field* field);
 /* kvr_field_dimensionality: 0..4; counting stops at the first absent
    extent. */
 KVR_API uint32_t kvr_field_dimensionality(const kvr_field* field);
-/* kvr_field_size: the product of max(n, 1) over the four extents; when
-   size is not NULL it receives the extents of the present dimensions. */
+/* kvr_field_size: the product of max(n, 1) over the four extents, 0 when
+   it does not fit size_t; when size is not NULL it receives the extents of
+   the present dimensions. */
 KVR_API size_t kvr_field_size(const kvr_field* field, size_t* size);
-/* kvr_field_size_bytes: the bytes spanned by the field's elements. */
+/* kvr_field_size_bytes: the bytes from the lowest to the highest element
+   the field touches, an element included; 0 when they do not fit size_t
+   (or the type is outside 1..4). */
 KVR_API size_t kvr_field_size_bytes(const kvr_field* field);
 /* kvr_field_stride: nonzero when any stride is set; when stride is not
    NULL it receives the effective strides of the present dimensions. */
 KVR_API int kvr_field_stride(const kvr_field* field, ptrdiff_t* stride);
 /* kvr_field_is_contiguous: nonzero when the elements span exactly
-   kvr_field_size elements. */
+   kvr_field_size elements; 0 when either count does not fit. */
 KVR_API int kvr_field_is_contiguous(const kvr_field* field);
 /* kvr_field_metadata: the 52-bit field metadata; UINT64_MAX when an extent
    does not fit its bits, the field has no dimensions or its type is
@@ -286,8 +290,14 @@ KVR_API kvr_config kvr_config_reversible(void);
 KVR_API kvr_config kvr_config_custom(uint32_t min_bits, uint32_t max_bits, uint32_t max_prec, int32_t min_exp);
 
 /* kvr_stream_set_rate: fixed rate of `rate` bits per value for blocks of
-   `type` in `dims` dimensions, rounded up to whole words when align is
-   nonzero; returns the rate in force (bits per block / 4^dims). */
+   `type` in `dims` dimensions (4^dims values; dims 0 counts one), rounded
+   up to whole words when align is nonzero; returns the rate in force (bits
+   per block / 4^dims).  Bits per block are at least the block header (9
+   for float, 12 for double) and at most the largest block the codec pads
+   to, 2^31 - 1 plus that header (int32 and int64 2147483647, float
+   2147483656, double 2147483659 bits; aligned, the multiple of 64 below:
+   2147483584, 2147483648, 2147483648).  For dims above 4 it returns 0.0
+   and leaves the stream unchanged. */
 KVR_API double kvr_stream_set_rate(kvr_stream* stream, double rate, kvr_type type, uint32_t dims, int align);
 /* kvr_stream_set_precision: fixed precision; 0 and values above 63 give
    64.  Returns the precision in force. */
@@ -299,12 +309,15 @@ KVR_API double kvr_stream_set_accuracy(kvr_stream* stream, double tolerance);
 /* kvr_stream_set_reversible: limits (1, 16658, 64, -1075). */
 KVR_API void kvr_stream_set_reversible(kvr_stream* stream);
 /* kvr_stream_set_params: sets the four limits; returns 0 with the stream
-   unchanged unless min_bits <= max_bits and 1 <= max_prec <= 64. */
+   unchanged unless min_bits <= max_bits and 1 <= max_prec <= 64.  Does not
+   check what the codec honours: it pads a block to min_bits only while
+   min_bits less the block header is at most 2^31 - 1. */
 KVR_API int kvr_stream_set_params(kvr_stream* stream, uint32_t min_bits, uint32_t max_bits, uint32_t max_prec, int32_t min_exp);
 
 /* kvr_stream_compression_mode: the mode the four limits classify as. */
 KVR_API kvr_mode kvr_stream_compression_mode(const kvr_stream* stream);
-/* kvr_stream_rate: min_bits / 4^dims in fixed-rate mode, else 0.0. */
+/* kvr_stream_rate: min_bits / 4^dims in fixed-rate mode, else 0.0 (also
+   for dims above 4). */
 KVR_API double kvr_stream_rate(const kvr_stream* stream, uint32_t dims);
 /* kvr_stream_precision: max_prec in fixed-precision mode, else 0. */
 KVR_API uint32_t kvr_stream_precision(const kvr_stream* stream);
@@ -339,7 +352,7 @@ KVR_API kvr_mode kvr_stream_set_mode(kvr_stream* stream, uint64_t mode);
 /* kvr_stream_maximum_size: bytes that bound the compressed stream of
    `field` under the stream's limits, a header included, also when the
    blocks decoded are arbitrary bytes; 0 for a field without dimensions or
-   with a type outside 1..4.  Each block counts its longest code (every
+   with a type outside 1..4, and 0 when the bound does not fit 64 bits.  Each block counts its longest code (every
    plane of the type for reversible blocks, which carry their own
    precision), lowered to max_bits and then raised to min_bits. */
 KVR_API size_t kvr_stream_maximum_size(const kvr_stream* stream, const kvr_field* field);
@@ -354,8 +367,18 @@ KVR_API size_t kvr_stream_maximum_size(const kvr_stream* stream, const kvr_field
 
 /* kvr_write_header: writes the parts of the header that `mask` selects at
    the bit stream's position; returns the bits written, 0 when nothing was
-   written (also when an extent does not fit the metadata).  Does not
-   flush and does not check the buffer's end. */
+   written.  It writes nothing and returns 0 when an extent does not fit
+   the metadata (with KVR_HEADER_META), and when the mode word cannot carry
+   the limits (with KVR_HEADER_MODE): when a reader taking its limits from
+   the word would code some block otherwise.  That is so for null limits,
+   for min_bits above 32768 (the long form carries 1..32768; a fixed rate
+   of 128 bits per value in 4-D doubles, 32768 bits a block, is the
+   largest that passes), for max_bits 0, and for min_bits 0 with max_bits
+   below 6 in reversible mode.  Limits the word carries only in part are
+   written when they code alike: max_bits above 16658 (no block is longer),
+   min_bits 0 otherwise (read as 1), min_exp beyond -16495..16272, and the
+   short codes' lost limits.  Does not flush and does not check the
+   buffer's end. */
 KVR_API size_t kvr_write_header(kvr_stream* stream, const kvr_field* field, uint32_t mask);
 /* kvr_read_header: reads the selected parts; returns the bits read, or 0
    on a wrong magic or version (field and limits unchanged) or a rejected
@@ -367,8 +390,9 @@ KVR_API size_t kvr_read_header(kvr_stream* stream, kvr_field* field, uint32_t ma
 
 /* kvr_compress: codes every block of `field` at the bit stream's position
    and flushes; returns stream_size afterwards, 0 when nothing was coded
-   (no dimensions, type outside 1..4, or an execution policy without
-   drivers), in which case the stream is untouched.  Does not check the
+   (no dimensions, type outside 1..4, an execution policy without
+   drivers, or a field whose maximum size or span of memory does not fit
+   64 bits), in which case the stream is untouched.  Does not check the
    buffer's capacity. */
 KVR_API size_t kvr_compress(kvr_stream* stream, const kvr_field* field);
 /* kvr_decompress: decodes every block into the field's memory and aligns;
