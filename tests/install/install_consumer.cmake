@@ -30,7 +30,7 @@ execute_process(COMMAND ${CMAKE_COMMAND} --build ${CONSUMER_BUILD} RESULT_VARIAB
 if(rc)
   message(FATAL_ERROR "consumer build failed: ${rc}")
 endif()
-execute_process(COMMAND ${EMULATOR} ${CONSUMER_BUILD}/consumer RESULT_VARIABLE rc)
+execute_process(COMMAND ${EMULATOR} ${CONSUMER_BUILD}/${PROGRAM} RESULT_VARIABLE rc)
 if(rc)
   message(FATAL_ERROR "consumer run failed: ${rc}")
 endif()

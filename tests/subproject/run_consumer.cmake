@@ -1,0 +1,18 @@
+# Script mode: configure the outside project afresh, build it and run its
+# program.
+set(args --fresh -S ${SOURCE} -B ${BUILD} -DKVR_SOURCE=${KVR_SOURCE} -DKVR_SANITIZE=${SANITIZE})
+if(TOOLCHAIN)
+  list(APPEND args -DCMAKE_TOOLCHAIN_FILE=${TOOLCHAIN})
+endif()
+execute_process(COMMAND ${CMAKE_COMMAND} ${args} RESULT_VARIABLE rc)
+if(rc)
+  message(FATAL_ERROR "configure failed: ${rc}")
+endif()
+execute_process(COMMAND ${CMAKE_COMMAND} --build ${BUILD} --parallel 2 RESULT_VARIABLE rc)
+if(rc)
+  message(FATAL_ERROR "build failed: ${rc}")
+endif()
+execute_process(COMMAND ${EMULATOR} ${BUILD}/${PROGRAM} RESULT_VARIABLE rc)
+if(rc)
+  message(FATAL_ERROR "run failed: ${rc}")
+endif()
