@@ -1,0 +1,354 @@
+// Fixed accuracy keeps every value of a finite float or double block within
+// accuracy_bound (accuracy_bound.hpp), and that bound is reached: adversarial
+// blocks over type x dimensionality x tolerance, the blocks whose errors
+// reach each term of the bound, and the range past which a value may decode
+// as an infinity.
+#include "compress/accuracy_bound.hpp"
+#include <kvr/kvr.h>
+
+#include <gtest/gtest.h>
+
+#include <cfloat>
+#include <cmath>
+#include <cstdint>
+#include <initializer_list>
+#include <limits>
+#include <string>
+#include <vector>
+
+namespace {
+
+template <typename T> struct codec;
+template <> struct codec<float> {
+  static constexpr kvr_type type = kvr_type_float;
+  static constexpr int P = 30, p = 24, lowest = -119, emax = 128;
+  static constexpr size_t (*enc[4])(const kvr_stream*, const float*) = {
+    kvr_encode_block_float_1, kvr_encode_block_float_2, kvr_encode_block_float_3, kvr_encode_block_float_4};
+  static constexpr size_t (*dec[4])(const kvr_stream*, float*) = {
+    kvr_decode_block_float_1, kvr_decode_block_float_2, kvr_decode_block_float_3, kvr_decode_block_float_4};
+};
+template <> struct codec<double> {
+  static constexpr kvr_type type = kvr_type_double;
+  static constexpr int P = 62, p = 53, lowest = -1012, emax = 1024;
+  static constexpr size_t (*enc[4])(const kvr_stream*, const double*) = {
+    kvr_encode_block_double_1, kvr_encode_block_double_2, kvr_encode_block_double_3, kvr_encode_block_double_4};
+  static constexpr size_t (*dec[4])(const kvr_stream*, double*) = {
+    kvr_decode_block_double_1, kvr_decode_block_double_2, kvr_decode_block_double_3, kvr_decode_block_double_4};
+};
+
+// One block coded and decoded under fixed accuracy at min_exp.
+struct Outcome {
+  double tolerance, bound, resolution;
+  bool in_range;
+  long double error;  // the largest |v - v'| of the finite decoded values
+  unsigned worst;     // its index
+  bool infinite;      // some value decoded as an infinity
+};
+
+template <typename T>
+Outcome round_trip(unsigned d, int min_exp, const std::vector<T>& v)
+{
+  std::vector<uint64_t> buffer(512);
+  bit_stream* bs = stream_open(buffer.data(), buffer.size() * sizeof buffer[0]);
+  kvr_stream* s = kvr_stream_open(bs);
+  Outcome r{};
+  r.tolerance = kvr_stream_set_accuracy(s, std::ldexp(1.0, min_exp));
+  codec<T>::enc[d - 1](s, v.data());
+  stream_flush(bs);
+  stream_rewind(bs);
+  std::vector<T> w(v.size());
+  codec<T>::dec[d - 1](s, w.data());
+  kvr_stream_close(s);
+  stream_close(bs);
+
+  T m = 0;
+  for (T x : v)
+    m = std::fmax(m, std::fabs(x));
+  r.bound = kvr_test::accuracy_bound(codec<T>::type, d, r.tolerance, double(m));
+  r.resolution = kvr_test::accuracy_resolution(codec<T>::type, d, double(m));
+  r.in_range = kvr_test::accuracy_bound_in_range(codec<T>::type, d, r.tolerance, double(m));
+  for (size_t i = 0; i < v.size(); i++) {
+    if (!std::isfinite(w[i])) {
+      r.infinite = true;
+      continue;
+    }
+    // exact in long double for every error that matters here
+    const long double e = std::fabs((long double)v[i] - (long double)w[i]);
+    if (e > r.error) {
+      r.error = e;
+      r.worst = unsigned(i);
+    }
+  }
+  return r;
+}
+
+template <typename T>
+int block_exponent(const std::vector<T>& v)
+{
+  T m = 0;
+  for (T x : v)
+    m = std::fmax(m, std::fabs(x));
+  int e = codec<T>::lowest;
+  if (m > 0)
+    std::frexp(m, &e);
+  return e < codec<T>::lowest ? codec<T>::lowest : e;
+}
+
+// ---------------------------------------------------------------------------
+// Adversarial blocks: the bound holds at every tolerance.
+
+enum class Pattern { top_alternating, spike, odd_subnormals, below_powers, top_and_steps, ramp };
+
+const Pattern patterns[] = {Pattern::top_alternating, Pattern::spike, Pattern::odd_subnormals,
+                            Pattern::below_powers, Pattern::top_and_steps, Pattern::ramp};
+
+// Block of pattern at exponent e (largest magnitude just below 2^e).
+template <typename T>
+std::vector<T> make(Pattern pat, unsigned d, int e)
+{
+  const unsigned n = 1u << (2 * d);
+  const T top = std::nextafter(T(std::ldexp(T(1), e)), T(0));
+  const T tiny = std::numeric_limits<T>::denorm_min();
+  std::vector<T> v(n);
+  for (unsigned i = 0; i < n; i++) {
+    unsigned parity = 0;
+    for (unsigned a = 0; a < d; a++)
+      parity += (i >> (2 * a)) & 3;
+    const T sign = (parity & 1) ? T(-1) : T(1);
+    switch (pat) {
+      case Pattern::top_alternating: v[i] = sign * top; break;
+      case Pattern::spike: v[i] = i == n / 3 ? top : T(0); break;
+      case Pattern::odd_subnormals: v[i] = sign * T(2 * (i % 7) + 1) * tiny; break;
+      case Pattern::below_powers:
+        v[i] = sign * std::nextafter(T(std::ldexp(T(1), e - int(i % 40))), T(0));
+        break;
+      case Pattern::top_and_steps:
+        v[i] = i % 4 == 0 ? sign * top : T(std::ldexp(T(2 * i + 1), e - codec<T>::P));
+        break;
+      case Pattern::ramp:
+        v[i] = T(std::ldexp(T(int(parity) - int(d)) / T(2 * d) + T(i % 3) * T(0.001), e));
+        break;
+    }
+  }
+  return v;
+}
+
+template <typename T>
+void adversarial(unsigned d)
+{
+  const int exponents[] = {codec<T>::lowest - 20, codec<T>::lowest, codec<T>::lowest + 1, 0, 61,
+                           codec<T>::emax - 1};
+  for (Pattern pat : patterns)
+    for (int e0 : exponents) {
+      const std::vector<T> v = make<T>(pat, d, e0);
+      const int e = block_exponent(v);
+      const int P = codec<T>::P, k = 2 * int(d);
+      // far below the resolution, around 4^d u where planes start to drop,
+      // and up to above the largest magnitude
+      const int offsets[] = {-8, 0, k - 1, k, k + 1, k + 3, 20, P, P + k - 1, P + k + 1, P + k + 3};
+      std::vector<int> exps = {-1074};
+      for (int t : offsets)
+        exps.push_back(e - P + t < -1074 ? -1074 : e - P + t);
+      for (int min_exp : exps) {
+        const Outcome r = round_trip(d, min_exp, v);
+        SCOPED_TRACE("pattern " + std::to_string(int(pat)) + " e " + std::to_string(e0) + " min_exp " +
+                     std::to_string(min_exp));
+        if (!r.in_range) // near the largest finite value: RangeNearTheLargestFiniteValue
+          continue;
+        EXPECT_FALSE(r.infinite);
+        EXPECT_LE(r.error, (long double)r.bound) << "value " << r.worst;
+      }
+    }
+}
+
+TEST(AccuracyBound, AdversarialBlocks)
+{
+  for (unsigned d = 1; d <= 4; d++) {
+    SCOPED_TRACE("d " + std::to_string(d));
+    adversarial<float>(d);
+    adversarial<double>(d);
+  }
+}
+
+// ---------------------------------------------------------------------------
+// The blocks that reach the bound.  Each is a block of integers in steps of u
+// (found by searching the integer round trip) given by its residues: without
+// dropped planes the error depends on the integers mod 16^d only, and these
+// keep it mod 2^(4d + 4) with planes dropped.  The value `at` is moved to
+// the middle of the binade whose spacing is `grid` steps, so that the
+// reconstruction rounds its error up to the grid.
+
+struct Worst {
+  const char* name;
+  unsigned d;
+  unsigned kmin;        // planes dropped: the tolerance is 4^d u 2^kmin (0: every plane coded)
+  unsigned at;          // the value that reaches the error
+  unsigned grid_float;  // its spacing in steps of u
+  unsigned grid_double;
+  long double error;    // its error in steps of u
+  std::vector<uint32_t> residues;
+};
+
+const std::vector<uint32_t> residues_d4 = {
+  6055, 38066, 49645, 19933, 435, 65417, 14993, 16636, 59632, 2967, 10981, 43549, 63744, 23917, 40989,
+  3478, 28407, 27448, 59940, 6579, 7078, 26916, 50884, 36833, 64898, 32018, 15978, 55208, 58590, 31447,
+  52729, 47506, 1662, 39581, 56982, 31609, 50816, 1330, 1708, 45816, 5141, 40309, 8258, 52516, 8328,
+  26157, 3392, 32974, 50399, 55437, 3244, 36588, 53544, 40920, 25977, 46498, 44693, 64403, 40353,
+  64807, 15931, 50417, 55577, 13893, 24664, 1605, 37995, 8226, 15960, 47295, 57760, 23240, 282, 20000,
+  43608, 56736, 22714, 58548, 61236, 50338, 36437, 62871, 20847, 27337, 34315, 28098, 56607, 36786,
+  41940, 44866, 45751, 7698, 21861, 46449, 9997, 20149, 34213, 15377, 43975, 15925, 41998, 3613, 4432,
+  29273, 14138, 6, 54427, 48532, 38579, 4877, 59202, 32937, 39434, 59396, 62682, 2735, 14876, 33097,
+  29611, 38908, 52358, 50356, 32922, 47495, 54626, 19721, 32921, 26238, 12577, 40731, 40206, 37761,
+  32298, 13309, 53821, 47633, 11165, 20927, 32632, 64108, 64180, 24218, 15949, 63301, 44820, 37367,
+  18555, 3728, 14356, 53700, 59873, 57834, 24804, 13976, 19071, 56774, 29831, 53573, 13266, 59269,
+  22755, 24298, 62280, 59752, 23671, 40448, 61074, 23620, 22299, 32060, 44417, 39803, 61777, 60988,
+  46884, 20855, 37991, 54014, 53468, 25294, 62305, 26445, 8637, 58215, 43422, 14741, 18754, 34605,
+  2721, 51560, 43260, 61421, 10363, 15591, 29598, 55163, 16094, 51886, 24447, 44707, 32877, 39327,
+  42471, 46354, 57282, 24759, 21728, 57072, 3171, 7620, 37355, 50871, 30070, 38601, 34975, 2925, 45709,
+  40979, 47352, 65213, 3083, 19718, 29338, 16638, 11069, 3151, 62939, 47023, 16073, 21502, 50518, 7086,
+  8462, 19352, 29047, 59078, 43544, 60376, 51377, 21540, 45619, 7136, 2499, 14776, 26391, 21566, 55265,
+  36052, 57645, 48506, 31239, 58070, 28462, 59814, 65413, 23740};
+
+const Worst worst_cases[] = {
+  // every plane coded: the resolution term itself
+  {"d1 tie", 1, 0, 0, 4, 4, 4, {4, 6, 5, 9}},
+  {"d2", 2, 0, 0, 16, 16, 16,
+   {80, 202, 252, 121, 176, 81, 135, 47, 16, 167, 22, 209, 152, 214, 55, 221}},
+  {"d3", 3, 0, 1, 64, 64, 64,
+   {1098, 1856, 43, 1819, 2480, 3637, 4089, 944, 1383, 1403, 3113, 1859, 2189, 2881, 1634, 3035, 583,
+    1067, 754, 2643, 2119, 3347, 1742, 1298, 1866, 391, 1291, 1229, 3503, 2666, 1365, 2058, 1988, 3567,
+    2193, 2119, 3398, 2586, 1661, 3073, 3701, 397, 2829, 3293, 2276, 3201, 2797, 497, 1834, 1933, 3431,
+    2370, 3308, 219, 1331, 3196, 2027, 1339, 2120, 2594, 1184, 2163, 1311, 1165}},
+  // the largest found for d = 4 (137 steps before rounding are not ruled out)
+  {"d4 half", 4, 0, 12, 64, 128, 128, residues_d4},
+  // planes dropped: the tolerance itself, rounded up by the same effect
+  {"d1 one plane dropped", 1, 1, 0, 8, 8, 8, {136, 180, 10, 25}},
+  {"d2 one plane dropped", 2, 1, 0, 32, 32, 32,
+   {2784, 2512, 604, 1363, 1892, 1174, 472, 3157, 2450, 1705, 1956, 1453, 2561, 2915, 1015, 1631}},
+};
+
+template <typename T>
+std::vector<T> embed(const Worst& c, unsigned grid, int e)
+{
+  constexpr int P = codec<T>::P, p = codec<T>::p;
+  const int64_t period = int64_t(1) << (4 * c.d + (c.kmin ? 4 : 0));
+  const int64_t base = 3 * (int64_t(grid) << (p - 2));  // the middle of that binade
+  std::vector<T> v(c.residues.size());
+  for (size_t i = 0; i < v.size(); i++) {
+    int64_t q = int64_t(c.residues[i]) % period;
+    if (i == c.at)
+      q = base + ((q - base) % period + period) % period;
+    v[i] = T(std::ldexp(T(q), e - P));
+  }
+  return v;
+}
+
+template <typename T>
+void reach(const Worst& c, unsigned grid)
+{
+  constexpr int P = codec<T>::P, p = codec<T>::p;
+  // A value in the top binade sets the block exponent by itself, so such
+  // a block also runs at normal exponents; the others are tiny blocks,
+  // whose exponent is the raised one.
+  std::vector<int> exponents = {codec<T>::lowest};
+  if (grid == 1u << (P - p))
+    exponents.insert(exponents.end(), {1, codec<T>::emax - 1});
+  for (int e : exponents) {
+    const std::vector<T> v = embed<T>(c, grid, e);
+    ASSERT_EQ(block_exponent(v), e);
+    const int k = 2 * int(c.d) + int(c.kmin);  // min_exp = e - P + k: tolerance 4^d u 2^kmin
+    std::vector<int> exps = {e - P + k};
+    if (!c.kmin)
+      exps.insert(exps.end(), {-1074, e - P + k - 1});
+    for (int min_exp : exps) {
+      SCOPED_TRACE(std::string(c.name) + " e " + std::to_string(e) + " min_exp " + std::to_string(min_exp));
+      const Outcome r = round_trip(c.d, min_exp, v);
+      const long double u = std::ldexp(1.0L, e - P);
+      ASSERT_TRUE(r.in_range);
+      EXPECT_LE(r.error, (long double)r.bound);
+      EXPECT_EQ(r.worst, c.at);
+      EXPECT_EQ(r.error, c.error * u);
+      if (min_exp == e - P + k) {
+        EXPECT_EQ(r.bound, r.tolerance);  // the tolerance in force is the bound
+      }
+      if (min_exp == -1074) {
+        EXPECT_GT(r.error, (long double)r.tolerance);  // the resolution term is needed
+      }
+    }
+  }
+}
+
+TEST(AccuracyBound, WorstCasesReachTheBound)
+{
+  for (const Worst& c : worst_cases) {
+    reach<float>(c, c.grid_float);
+    reach<double>(c, c.grid_double);
+  }
+}
+
+// Odd subnormals lose their last step to the transform's rounding whenever
+// the tolerance is below the subnormal spacing: 7 steps decode as 6, and a
+// zero beside them as -2.
+TEST(AccuracyBound, OddSubnormalsBelowTheirSpacing)
+{
+  const float tiny = std::numeric_limits<float>::denorm_min();
+  const Outcome r = round_trip<float>(1, -157, {7 * tiny, 0, 0, 0});
+  EXPECT_EQ(r.tolerance, std::ldexp(1.0, -157));
+  EXPECT_EQ(r.error, 2 * (long double)tiny);
+  EXPECT_EQ(r.worst, 3u);
+  EXPECT_GT(r.error, (long double)r.tolerance);
+  EXPECT_EQ(r.bound, 4.0 * tiny);
+}
+
+// One dimension at a tolerance of 2^(e + 1) keeps three planes, and the
+// reconstruction wraps around its word: a value just below 2^e (here at
+// index 3) comes back as -2^(e + 1).
+TEST(AccuracyBound, ThreePlanesOfOneDimensionWrap)
+{
+  const double q[4] = {-1040933996, -885033364, 174632083, 1072020589};
+  for (int e : {0, 1, -119}) {
+    SCOPED_TRACE(e);
+    std::vector<float> f(4);
+    for (int i = 0; i < 4; i++)
+      f[i] = float(std::ldexp(q[i], e - 30));
+    const Outcome r = round_trip<float>(1, e + 1, f);
+    EXPECT_EQ(r.worst, 3u);
+    EXPECT_GT(r.error, 1.49L * r.tolerance);
+    EXPECT_LE(r.error, (long double)r.bound);
+    EXPECT_EQ(r.bound, 1.5 * r.tolerance);
+  }
+  for (int e : {0, 1000, -1012}) {
+    SCOPED_TRACE(e);
+    std::vector<double> v(4);
+    for (int i = 0; i < 4; i++)
+      v[i] = std::ldexp(q[i], e - 30);
+    const Outcome r = round_trip<double>(1, e + 1, v);
+    EXPECT_EQ(r.worst, 3u);
+    EXPECT_GT(r.error, 1.49L * r.tolerance);
+    EXPECT_LE(r.error, (long double)r.bound);
+  }
+}
+
+// Near the largest finite value the reconstruction can round past it: the
+// bound is out of range there, and a value decodes as an infinity.
+TEST(AccuracyBound, RangeNearTheLargestFiniteValue)
+{
+  const Outcome f = round_trip<float>(1, 106, {FLT_MAX, 0, 0, 0});
+  EXPECT_FALSE(f.in_range);
+  EXPECT_TRUE(f.infinite);
+  std::vector<double> top(16, 0.0);
+  top[0] = DBL_MAX;
+  const Outcome d = round_trip<double>(2, 974, top);
+  EXPECT_FALSE(d.in_range);
+  EXPECT_TRUE(d.infinite);
+  // just inside the range the bound holds
+  for (int t = 60; t <= 103; t++) {
+    const Outcome r = round_trip<float>(1, t, {FLT_MAX / 2, -FLT_MAX / 3, 0, FLT_MAX / 4});
+    SCOPED_TRACE(t);
+    ASSERT_TRUE(r.in_range);
+    EXPECT_FALSE(r.infinite);
+    EXPECT_LE(r.error, (long double)r.bound);
+  }
+}
+
+} // namespace
