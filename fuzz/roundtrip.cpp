@@ -98,16 +98,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
   double tolerance;
   bool fixed_rate = false;
   switch ((m & 15) % modes) {
-    case rate:
-      kvr_stream_set_rate(s, double(in.bits(2)) / 256.0, type, dims, in.byte() & 1);
+    case rate: {
+      const double r = double(in.bits(2)) / 256.0;
+      const int align = in.byte() & 1;
+      kvr_stream_set_rate(s, r, type, dims, align);
       fixed_rate = true;
       break;
+    }
     case precision:
       kvr_stream_set_precision(s, in.byte());
       break;
-    case accuracy:
-      kvr_stream_set_accuracy(s, std::ldexp(1.0 + in.byte() / 256.0, int(in.bits(2) % 1200) - 1100));
+    case accuracy: {
+      const double mantissa = 1.0 + in.byte() / 256.0;
+      const int exponent = int(in.bits(2) % 1200) - 1100;
+      kvr_stream_set_accuracy(s, std::ldexp(mantissa, exponent));
       break;
+    }
     case reversible:
       kvr_stream_set_reversible(s);
       break;
