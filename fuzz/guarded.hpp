@@ -69,6 +69,9 @@ private:
 };
 
 // Consumes a fuzz input front to back; reads past its end give zeros.
+// Two reads in one argument list or as operands of one operator are
+// unsequenced, and compilers take them in different orders: each read goes
+// to a variable of its own, so that an input means one case in every build.
 class input {
 public:
   input(const uint8_t* d, size_t n) : p(d), left(n) {}

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv);
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
 
 namespace {
@@ -65,10 +66,13 @@ int run(const std::string& path, size_t& count)
 
 int main(int argc, char* argv[])
 {
+  LLVMFuzzerInitialize(&argc, &argv);
   int status = 0;
   size_t count = 0;
+  // Words beginning with '-' are flags, for LLVMFuzzerInitialize.
   for (int i = 1; i < argc; i++)
-    status |= run(argv[i], count);
+    if (argv[i][0] != '-')
+      status |= run(argv[i], count);
   // An empty corpus is a mistake in the build, not a pass.
   if (count == 0) {
     std::fprintf(stderr, "no inputs\n");

@@ -12,6 +12,7 @@
 #include <cmath>
 #include <vector>
 
+#include "digest.hpp"
 #include "field.hpp"
 
 namespace {
@@ -97,17 +98,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
   FUZZ_CHECK(s);
   double tolerance;
   bool fixed_rate = false;
-  switch ((m & 15) % modes) {
-    case rate:
-      kvr_stream_set_rate(s, double(in.bits(2)) / 256.0, type, dims, in.byte() & 1);
+  const unsigned which = (m & 15) % modes;
+  switch (which) {
+    case rate: {
+      const double r = double(in.bits(2)) / 256.0;
+      const int align = in.byte() & 1;
+      kvr_stream_set_rate(s, r, type, dims, align);
       fixed_rate = true;
       break;
+    }
     case precision:
       kvr_stream_set_precision(s, in.byte());
       break;
-    case accuracy:
-      kvr_stream_set_accuracy(s, std::ldexp(1.0 + in.byte() / 256.0, int(in.bits(2) % 1200) - 1100));
+    case accuracy: {
+      const double mantissa = 1.0 + in.byte() / 256.0;
+      const int exponent = int(in.bits(2) % 1200) - 1100;
+      kvr_stream_set_accuracy(s, std::ldexp(mantissa, exponent));
       break;
+    }
     case reversible:
       kvr_stream_set_reversible(s);
       break;
@@ -137,6 +145,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
   bit_stream* bs = stream_open(buf.data, buf.size);
   kvr_stream_set_bit_stream(s, bs);
   const size_t written = kvr_compress(s, &f);
+  // Before any check, so that a failing case names itself as well; abort
+  // would drop what stdio still holds.
+  if (fuzz::digest_wanted) {
+    std::printf("case roundtrip type %u dims %u extents %zu %zu %zu %zu layout %u mode %u limits %u %u %u %d "
+                "bytes %zu fnv1a64 %016llx\n",
+                unsigned(type), unsigned(dims), n[0], n[1], n[2], n[3], how % 3, which, unsigned(s->min_bits),
+                unsigned(s->max_bits), unsigned(s->max_prec), int(s->min_exp), written,
+                static_cast<unsigned long long>(fuzz::fnv1a64(buf.data, written)));
+    std::fflush(stdout);
+  }
   FUZZ_CHECK(written <= max_size);
   // Every block of a fixed rate takes exactly its bits (integers at rate 0
   // take none, which is not fixed-rate mode but the same promise).
