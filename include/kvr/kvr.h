@@ -260,6 +260,40 @@ typedef struct kvr_config {
   } arg;
 } kvr_config;
 
+/*
+ * What lossy coding keeps (every mode but reversible; README.md, "What
+ * lossy coding keeps", has the figures' fields).
+ *
+ * Integers.  Fixed accuracy bounds float and double values only: its
+ * limits leave max_prec 64, so an int32 or int64 block codes every bit
+ * plane whatever the tolerance, as at the default limits, at precision 32
+ * (int32) or 64 (int64) and at rates of 33 (65) bits per value and more.
+ * Every plane coded is not lossless: the lifting transform's rounding
+ * remains, decoded minus original -2..+1 in 1-D, -9..+7 in 2-D, -34..+32
+ * in 3-D and -128..+125 in 4-D, for both types, each bound reached.  The
+ * transform's sums wrap in two's complement, so these bounds hold only for
+ * 1-D values from INT_MIN + 2 to INT_MAX - 1 (a block comes back as its
+ * values plus their errors modulo 2^32 or 2^64: INT32_MIN can come back
+ * as INT32_MAX) and for 2-D to 4-D values from -2^30 to 2^30 - 1 (int64:
+ * -2^62 to 2^62 - 1) in blocks that do not hold both of those; a block
+ * with a value beyond can come back with values of the other sign.
+ * kvr_stream_set_reversible keeps every value of the full range.
+ *
+ * Floating point.  Lossy coding is for finite values.  A NaN is coded as
+ * 0.  An infinity gives its block the exponent of the largest finite
+ * value, so its other values count in units of 2^98 (float) or 2^962
+ * (double): float {inf, 1, 2, 3} comes back as {inf, 0, 0, -2^99}.  With
+ * every plane coded the infinity comes back in double blocks and 1-D and
+ * 2-D float blocks; 3-D and 4-D float blocks can return it finite, as
+ * FLT_MAX or (4-D) the float below it, with its sign.  A block of FLT_MAX comes back infinite when 2 to 24
+ * planes are coded (-FLT_MAX: 1 to 25; DBL_MAX: 2 to 54; -DBL_MAX: 1 to
+ * 53): at those precisions, at tolerances 2^(106 + 2d) to 2^(128 + 2d)
+ * (-FLT_MAX 2^(105 + 2d) to 2^(129 + 2d), DBL_MAX from 2^(972 + 2d),
+ * -DBL_MAX from 2^(973 + 2d); d the dimensionality) and at 11 to 57 bits
+ * per block (-FLT_MAX 10 to 60, DBL_MAX 14 to 120, -DBL_MAX 13 to 119).
+ * Reversible coding keeps every bit pattern.
+ */
+
 /* kvr_stream_open: a new stream with limits (1, 16658, 64, -1074), serial
    execution and `bs` attached (may be NULL); NULL on allocation failure. */
 KVR_API kvr_stream* kvr_stream_open(bit_stream* bs);
