@@ -264,6 +264,21 @@ typedef struct kvr_config {
  * What lossy coding keeps (every mode but reversible; README.md, "What
  * lossy coding keeps", has the figures' fields).
  *
+ * Fixed accuracy.  Every value of a float or double block of finite
+ * values decodes within max(T, 2^(e - P + 2d)) of itself: T the accuracy
+ * in force (kvr_stream_accuracy), d the dimensionality, e the frexp
+ * exponent of the block's largest magnitude m (raised to -119 for float,
+ * -1012 for double), P 30 (float) or 62 (double).  2^(e - P) is the
+ * finest step the block's integers carry, never below the smallest
+ * subnormal; while T is at least 4^d of those steps the block drops
+ * planes and keeps T, below that it codes every plane and keeps 4^d
+ * steps, the transform's rounding and the rounding to the value type
+ * (reached in 1-D to 3-D; in 4-D the largest error found is 2^(e - P + 7),
+ * half of it).  One tolerance breaks the rule: in 1-D at T = 2^(e + 1)
+ * three planes are kept, the reconstruction can wrap, and the error is
+ * below 1.5 T (1.499 T is reached).  The bound holds while m plus it is at
+ * most the type's largest finite value.
+ *
  * Integers.  Fixed accuracy bounds float and double values only: its
  * limits leave max_prec 64, so an int32 or int64 block codes every bit
  * plane whatever the tolerance, as at the default limits, at precision 32
@@ -280,18 +295,18 @@ typedef struct kvr_config {
  * kvr_stream_set_reversible keeps every value of the full range.
  *
  * Floating point.  Lossy coding is for finite values.  A NaN is coded as
- * 0.  An infinity gives its block the exponent of the largest finite
- * value, so its other values count in units of 2^98 (float) or 2^962
- * (double): float {inf, 1, 2, 3} comes back as {inf, 0, 0, -2^99}.  With
- * every plane coded the infinity comes back in double blocks and 1-D and
- * 2-D float blocks; 3-D and 4-D float blocks can return it finite, as
- * FLT_MAX or (4-D) the float below it, with its sign.  A block of FLT_MAX comes back infinite when 2 to 24
- * planes are coded (-FLT_MAX: 1 to 25; DBL_MAX: 2 to 54; -DBL_MAX: 1 to
- * 53): at those precisions, at tolerances 2^(106 + 2d) to 2^(128 + 2d)
- * (-FLT_MAX 2^(105 + 2d) to 2^(129 + 2d), DBL_MAX from 2^(972 + 2d),
- * -DBL_MAX from 2^(973 + 2d); d the dimensionality) and at 11 to 57 bits
- * per block (-FLT_MAX 10 to 60, DBL_MAX 14 to 120, -DBL_MAX 13 to 119).
- * Reversible coding keeps every bit pattern.
+ * 0.  An infinity gives its block the exponent of the largest finite value,
+ * so its other values count in units of 2^98 (float) or 2^962 (double):
+ * float {inf, 1, 2, 3} comes back as {inf, 0, 0, -2^99}.  With every plane
+ * coded the infinity comes back in double blocks and 1-D and 2-D float
+ * blocks; 3-D and 4-D float blocks can return it finite, as FLT_MAX or
+ * (4-D) the float below it, with its sign.  A block of FLT_MAX comes back
+ * infinite when 2 to 24 planes are coded (-FLT_MAX: 1 to 25; DBL_MAX: 2 to
+ * 54; -DBL_MAX: 1 to 53): at those precisions, at tolerances 2^(106 + 2d)
+ * to 2^(128 + 2d) (-FLT_MAX 2^(105 + 2d) to 2^(129 + 2d), DBL_MAX from
+ * 2^(972 + 2d), -DBL_MAX from 2^(973 + 2d); d the dimensionality) and at
+ * 11 to 57 bits per block (-FLT_MAX 10 to 60, DBL_MAX 14 to 120, -DBL_MAX
+ * 13 to 119).  Reversible coding keeps every bit pattern.
  */
 
 /* kvr_stream_open: a new stream with limits (1, 16658, 64, -1074), serial
@@ -338,7 +353,9 @@ KVR_API double kvr_stream_set_rate(kvr_stream* stream, double rate, kvr_type typ
 KVR_API uint32_t kvr_stream_set_precision(kvr_stream* stream, uint32_t precision);
 /* kvr_stream_set_accuracy: fixed accuracy with the largest power of two
    not above `tolerance`; returns it, or 0.0 for a tolerance that is not
-   positive (the limits then are the defaults). */
+   positive (the limits then are the defaults).  The error it keeps in
+   float and double blocks is max(T, 2^(e - P + 2d)), as "What lossy coding
+   keeps" above says; int32 and int64 blocks ignore it. */
 KVR_API double kvr_stream_set_accuracy(kvr_stream* stream, double tolerance);
 /* kvr_stream_set_reversible: limits (1, 16658, 64, -1075). */
 KVR_API void kvr_stream_set_reversible(kvr_stream* stream);
@@ -386,9 +403,10 @@ KVR_API kvr_mode kvr_stream_set_mode(kvr_stream* stream, uint64_t mode);
 /* kvr_stream_maximum_size: bytes that bound the compressed stream of
    `field` under the stream's limits, a header included, also when the
    blocks decoded are arbitrary bytes; 0 for a field without dimensions or
-   with a type outside 1..4, and 0 when the bound does not fit 64 bits.  Each block counts its longest code (every
-   plane of the type for reversible blocks, which carry their own
-   precision), lowered to max_bits and then raised to min_bits. */
+   with a type outside 1..4, and 0 when the bound does not fit 64 bits.
+   Each block counts its longest code (every plane of the type for
+   reversible blocks, which carry their own precision), lowered to
+   max_bits and then raised to min_bits. */
 KVR_API size_t kvr_stream_maximum_size(const kvr_stream* stream, const kvr_field* field);
 
 /* ------------------------------------------------------------------ */
