@@ -272,9 +272,9 @@ typedef struct kvr_config {
  * finest step the block's integers carry, never below the smallest
  * subnormal; while T is at least 4^d of those steps the block drops
  * planes and keeps T, below that it codes every plane and keeps 4^d
- * steps, the transform's rounding and the rounding to the value type
- * (reached in 1-D to 3-D; in 4-D the largest error found is 2^(e - P + 7),
- * half of it).  One tolerance breaks the rule: in 1-D at T = 2^(e + 1)
+ * steps, the transform's rounding and the rounding to the value type.
+ * Each bound is reached, but for 4-D float blocks, which keep 2^(e - 23),
+ * half of it.  One tolerance breaks the rule: in 1-D at T = 2^(e + 1)
  * three planes are kept, the reconstruction can wrap, and the error is
  * below 1.5 T (1.499 T is reached).  The bound holds while m plus it is at
  * most the type's largest finite value.
@@ -354,8 +354,9 @@ KVR_API uint32_t kvr_stream_set_precision(kvr_stream* stream, uint32_t precision
 /* kvr_stream_set_accuracy: fixed accuracy with the largest power of two
    not above `tolerance`; returns it, or 0.0 for a tolerance that is not
    positive (the limits then are the defaults).  The error it keeps in
-   float and double blocks is max(T, 2^(e - P + 2d)), as "What lossy coding
-   keeps" above says; int32 and int64 blocks ignore it. */
+   float and double blocks is max(T, 2^(e - P + 2d)) (4-D float: 2^(e -
+   23)), as "What lossy coding keeps" above says; int32 and int64 blocks
+   ignore it. */
 KVR_API double kvr_stream_set_accuracy(kvr_stream* stream, double tolerance);
 /* kvr_stream_set_reversible: limits (1, 16658, 64, -1075). */
 KVR_API void kvr_stream_set_reversible(kvr_stream* stream);

@@ -6,9 +6,12 @@
 // codes the transformed integers down to the plane of weight T / 4^d.  When
 // T >= 4^d u some planes are dropped and every value stays within T.  Below
 // that every plane is coded, and what is left is the transform's rounding
-// (up to 2, 9, 36 and 137 steps for d = 1..4) plus the rounding of the
-// reconstructed integer to the value type, which can double an error of
-// half an ulp: together never more than 4^d u.  One case breaks the rule:
+// (-2..+1, -9..+7, -34..+32 and -128..+125 steps for d = 1..4) plus the
+// rounding of the reconstructed integer to the value type, which can turn
+// an error just past half a spacing, or a tie, into a whole spacing:
+// together 4^d u, reached for both types and every d but 4-D float, whose
+// spacing below 2^e is at most 64 steps, so that it keeps 128 steps.  One
+// case breaks the rule:
 // d = 1 with T = 2^(e + 1) keeps three planes, and the reconstructed integer
 // can wrap around its word; the error then stays below 3 * 2^e = 1.5 T, as
 // |v| < 2^e and the word holds no more than 2^(e + 1).
@@ -39,14 +42,18 @@ inline int accuracy_exponent(kvr_type type, double max_magnitude)
 }
 
 // accuracy_resolution: 4^dims * 2^(e - P) with e = accuracy_exponent, the
-// error a block of 4^dims values may have however small the tolerance; 0.0
-// for a max_magnitude of 0.  Does not check type or dims.
+// error a block of 4^dims values may have however small the tolerance
+// (half of it for 4-D float, whose spacing below 2^e is at most 64 steps and
+// whose integer error is at most 128); 0.0 for a max_magnitude of 0.  Does
+// not check type or dims.
 inline double accuracy_resolution(kvr_type type, unsigned dims, double max_magnitude)
 {
   if (!(max_magnitude > 0))
     return 0.0;
-  const int P = type == kvr_type_float ? 30 : 62;
-  return std::ldexp(1.0, accuracy_exponent(type, max_magnitude) - P + 2 * int(dims));
+  const bool single = type == kvr_type_float;
+  const int P = single ? 30 : 62;
+  const int steps = single && dims == 4 ? 7 : 2 * int(dims);
+  return std::ldexp(1.0, accuracy_exponent(type, max_magnitude) - P + steps);
 }
 
 // accuracy_bound: the largest |v - v'| fixed accuracy leaves in such a
