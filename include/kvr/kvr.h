@@ -62,7 +62,8 @@ typedef struct bit_stream {
    bit 0; NULL when the record cannot be allocated.  The buffer stays the
    caller's. */
 KVR_API bit_stream* stream_open(void* buffer, size_t bytes);
-/* stream_close: releases the record only, never the buffer. */
+/* stream_close: releases the record only, never the buffer; NULL does
+   nothing. */
 KVR_API void stream_close(bit_stream* s);
 /* stream_clone: a new record with the same five fields (sharing the
    buffer); NULL when allocation fails. */
@@ -150,7 +151,7 @@ KVR_API kvr_field* kvr_field_1d(void* data, kvr_type type, size_t nx);
 KVR_API kvr_field* kvr_field_2d(void* data, kvr_type type, size_t nx, size_t ny);
 KVR_API kvr_field* kvr_field_3d(void* data, kvr_type type, size_t nx, size_t ny, size_t nz);
 KVR_API kvr_field* kvr_field_4d(void* data, kvr_type type, size_t nx, size_t ny, size_t nz, size_t nw);
-/* kvr_field_free: frees the record, never the data. */
+/* kvr_field_free: frees the record, never the data; NULL does nothing. */
 KVR_API void kvr_field_free(kvr_field* field);
 /* kvr_field_pointer: the data pointer. */
 KVR_API void* kvr_field_pointer(const kvr_field* field);
@@ -312,7 +313,8 @@ typedef struct kvr_config {
 /* kvr_stream_open: a new stream with limits (1, 16658, 64, -1074), serial
    execution and `bs` attached (may be NULL); NULL on allocation failure. */
 KVR_API kvr_stream* kvr_stream_open(bit_stream* bs);
-/* kvr_stream_close: frees the record only, never the bit stream. */
+/* kvr_stream_close: frees the record only, never the bit stream; NULL
+   does nothing. */
 KVR_API void kvr_stream_close(kvr_stream* stream);
 /* kvr_stream_bit_stream: the attached bit stream. */
 KVR_API bit_stream* kvr_stream_bit_stream(const kvr_stream* stream);
