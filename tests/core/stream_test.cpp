@@ -189,4 +189,12 @@ TEST(Config, ConstructorsFillTheirMembers)
   EXPECT_EQ(c.arg.custom.min_exp, -4);
 }
 
+// The release functions take NULL, as free does.
+TEST(Release, NullDoesNothing)
+{
+  stream_close(nullptr);
+  kvr_stream_close(nullptr);
+  kvr_field_free(nullptr);
+}
+
 } // namespace
