@@ -31,29 +31,7 @@
 
 namespace {
 
-template <typename T> struct traits;
-template <> struct traits<float> {
-  static constexpr int P = 30, p = 24, emax = 128, lowest = -119, sub = -149;
-  static constexpr kvr_type type = kvr_type_float;
-  using enc_t = size_t (*)(const kvr_stream*, const float*);
-  using dec_t = size_t (*)(const kvr_stream*, float*);
-  static constexpr enc_t enc[4] = {kvr_encode_block_float_1, kvr_encode_block_float_2,
-                                   kvr_encode_block_float_3, kvr_encode_block_float_4};
-  static constexpr dec_t dec[4] = {kvr_decode_block_float_1, kvr_decode_block_float_2,
-                                   kvr_decode_block_float_3, kvr_decode_block_float_4};
-  static const char* name() { return "float"; }
-};
-template <> struct traits<double> {
-  static constexpr int P = 62, p = 53, emax = 1024, lowest = -1012, sub = -1074;
-  static constexpr kvr_type type = kvr_type_double;
-  using enc_t = size_t (*)(const kvr_stream*, const double*);
-  using dec_t = size_t (*)(const kvr_stream*, double*);
-  static constexpr enc_t enc[4] = {kvr_encode_block_double_1, kvr_encode_block_double_2,
-                                   kvr_encode_block_double_3, kvr_encode_block_double_4};
-  static constexpr dec_t dec[4] = {kvr_decode_block_double_1, kvr_decode_block_double_2,
-                                   kvr_decode_block_double_3, kvr_decode_block_double_4};
-  static const char* name() { return "double"; }
-};
+template <typename T> using traits = kvr_test::block_codec<T>;
 
 constexpr int kinds = 9;
 

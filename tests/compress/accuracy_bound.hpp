@@ -25,6 +25,30 @@
 
 namespace kvr_test {
 
+// The block codec of float or double by dimensionality, and the constants
+// of its lossy blocks: P, the significand's bits, the raised block
+// exponent of tiny blocks, the largest block exponent and the exponent of
+// the smallest subnormal.
+template <typename T> struct block_codec;
+template <> struct block_codec<float> {
+  static constexpr kvr_type type = kvr_type_float;
+  static constexpr int P = 30, p = 24, lowest = -119, emax = 128, sub = -149;
+  static constexpr size_t (*enc[4])(const kvr_stream*, const float*) = {
+    kvr_encode_block_float_1, kvr_encode_block_float_2, kvr_encode_block_float_3, kvr_encode_block_float_4};
+  static constexpr size_t (*dec[4])(const kvr_stream*, float*) = {
+    kvr_decode_block_float_1, kvr_decode_block_float_2, kvr_decode_block_float_3, kvr_decode_block_float_4};
+  static const char* name() { return "float"; }
+};
+template <> struct block_codec<double> {
+  static constexpr kvr_type type = kvr_type_double;
+  static constexpr int P = 62, p = 53, lowest = -1012, emax = 1024, sub = -1074;
+  static constexpr size_t (*enc[4])(const kvr_stream*, const double*) = {
+    kvr_encode_block_double_1, kvr_encode_block_double_2, kvr_encode_block_double_3, kvr_encode_block_double_4};
+  static constexpr size_t (*dec[4])(const kvr_stream*, double*) = {
+    kvr_decode_block_double_1, kvr_decode_block_double_2, kvr_decode_block_double_3, kvr_decode_block_double_4};
+  static const char* name() { return "double"; }
+};
+
 // accuracy_exponent: the block exponent of a block of `type`
 // (kvr_type_float or kvr_type_double) whose largest magnitude is
 // max_magnitude: its frexp exponent (128 or 1024 for an infinity), at least

@@ -18,23 +18,7 @@
 
 namespace {
 
-template <typename T> struct codec;
-template <> struct codec<float> {
-  static constexpr kvr_type type = kvr_type_float;
-  static constexpr int P = 30, p = 24, lowest = -119, emax = 128;
-  static constexpr size_t (*enc[4])(const kvr_stream*, const float*) = {
-    kvr_encode_block_float_1, kvr_encode_block_float_2, kvr_encode_block_float_3, kvr_encode_block_float_4};
-  static constexpr size_t (*dec[4])(const kvr_stream*, float*) = {
-    kvr_decode_block_float_1, kvr_decode_block_float_2, kvr_decode_block_float_3, kvr_decode_block_float_4};
-};
-template <> struct codec<double> {
-  static constexpr kvr_type type = kvr_type_double;
-  static constexpr int P = 62, p = 53, lowest = -1012, emax = 1024;
-  static constexpr size_t (*enc[4])(const kvr_stream*, const double*) = {
-    kvr_encode_block_double_1, kvr_encode_block_double_2, kvr_encode_block_double_3, kvr_encode_block_double_4};
-  static constexpr size_t (*dec[4])(const kvr_stream*, double*) = {
-    kvr_decode_block_double_1, kvr_decode_block_double_2, kvr_decode_block_double_3, kvr_decode_block_double_4};
-};
+template <typename T> using codec = kvr_test::block_codec<T>;
 
 // One block coded and decoded under fixed accuracy at min_exp.
 struct Outcome {
