@@ -273,9 +273,9 @@ typedef struct kvr_config {
  * finest step the block's integers carry, never below the smallest
  * subnormal; while T is at least 4^d of those steps the block drops
  * planes and keeps T, below that it codes every plane and keeps 4^d
- * steps, the transform's rounding and the rounding to the value type.
- * Each bound is reached, but for 4-D float blocks, which keep 2^(e - 23),
- * half of it.  One tolerance breaks the rule: in 1-D at T = 2^(e + 1)
+ * steps, the transform's rounding and the rounding to the value type;
+ * 4-D float blocks keep half of it, 2^(e - 23).  Each of these is reached.
+ * One tolerance breaks the rule: in 1-D at T = 2^(e + 1)
  * three planes are kept, the reconstruction can wrap, and the error is
  * below 1.5 T (1.499 T is reached).  The bound holds while m plus it is at
  * most the type's largest finite value.
