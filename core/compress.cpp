@@ -163,16 +163,16 @@ const driver decompress_table[96] = {
 #undef KVR_NONE
 #undef KVR_EMPTY_POLICY
 
-// The driver for a stream and field, or NULL when nothing can be coded:
-// also when the field's stream or its span of memory would not fit 64
-// bits, so that no offset the drivers form can overflow.
+// The driver for a stream and field, or NULL when nothing can be coded.
+// The maximum size is 0 for a field without dimensions, of a type outside
+// 1..4 or whose stream would not fit 64 bits, the size in bytes 0 when its
+// span of memory would not: then no offset the drivers form can overflow.
 driver select(const driver* table, const kvr_stream* s, const kvr_field* f)
 {
   const uint32_t d = kvr_field_dimensionality(f);
   const kvr_type type = f->type;
   const uint32_t policy = s->execution.policy;
-  if (!d || type < kvr_type_int32 || type > kvr_type_double || policy > 2 ||
-      !kvr_stream_maximum_size(s, f) || !kvr_field_size_bytes(f))
+  if (policy > 2 || !kvr_stream_maximum_size(s, f) || !kvr_field_size_bytes(f))
     return nullptr;
   const uint32_t strided = (f->sx || f->sy || f->sz || f->sw) ? 1 : 0;
   return table[policy * 32 + strided * 16 + (d - 1) * 4 + (type - 1)];

@@ -29,13 +29,25 @@ kvr_field* make_field(void* data, kvr_type type, size_t nx, size_t ny, size_t nz
   return f;
 }
 
-// Effective strides: a stride of 0 takes the default of a contiguous array.
-void effective_strides(const kvr_field* f, ptrdiff_t s[4])
+// Effective strides: a stride of 0 takes the default of a contiguous array,
+// the product of the extents below (modulo 2^64, as ptrdiff_t).  False
+// when a present axis takes a default that does not fit ptrdiff_t.
+bool effective_strides(const kvr_field* f, ptrdiff_t s[4])
 {
-  s[0] = f->sx ? f->sx : 1;
-  s[1] = f->sy ? f->sy : ptrdiff_t(f->nx);
-  s[2] = f->sz ? f->sz : ptrdiff_t(f->nx * f->ny);
-  s[3] = f->sw ? f->sw : ptrdiff_t(f->nx * f->ny * f->nz);
+  const size_t n[4] = {f->nx, f->ny, f->nz, f->nw};
+  const ptrdiff_t given[4] = {f->sx, f->sy, f->sz, f->sw};
+  // `huge` once the product passes 64 bits; a later extent of 0 still
+  // makes it 0.
+  uint64_t product = 1;
+  bool huge = false, fits = true;
+  for (int i = 0; i < 4; i++) {
+    s[i] = given[i] ? given[i] : ptrdiff_t(product);
+    if (!given[i] && n[i] && (huge || product > uint64_t(INT64_MAX)))
+      fits = false;
+    const bool over = __builtin_mul_overflow(product, uint64_t(n[i]), &product);
+    huge = n[i] && (huge || over);
+  }
+  return fits;
 }
 
 // Offsets of the lowest and the highest element the field touches, and
@@ -45,33 +57,20 @@ void effective_strides(const kvr_field* f, ptrdiff_t s[4])
 bool field_index_span(const kvr_field* f, int64_t* lowest, uint64_t* span)
 {
   const size_t n[4] = {f->nx, f->ny, f->nz, f->nw};
-  const ptrdiff_t given[4] = {f->sx, f->sy, f->sz, f->sw};
-  // The default stride of each axis, the product of the extents below it;
-  // `huge` once that product passes 64 bits (a later 0 still makes it 0).
-  uint64_t product = 1;
-  bool huge = false;
+  ptrdiff_t s[4];
+  if (!effective_strides(f, s))
+    return false;
   int64_t lo = 0, hi = 0;
   for (int i = 0; i < 4; i++) {
-    if (n[i]) {
-      int64_t stride = given[i];
-      if (!stride) {
-        if (huge || product > uint64_t(INT64_MAX))
-          return false;
-        stride = int64_t(product);
-      }
-      int64_t term;
-      if (uint64_t(n[i] - 1) > uint64_t(INT64_MAX) ||
-          __builtin_mul_overflow(int64_t(n[i] - 1), stride, &term))
-        return false;
-      int64_t& end = term < 0 ? lo : hi;
-      if (__builtin_add_overflow(end, term, &end))
-        return false;
-      huge = huge || __builtin_mul_overflow(product, uint64_t(n[i]), &product);
-    }
-    else {
-      product = 0;
-      huge = false;
-    }
+    if (!n[i])
+      continue;
+    int64_t term;
+    if (uint64_t(n[i] - 1) > uint64_t(INT64_MAX) ||
+        __builtin_mul_overflow(int64_t(n[i] - 1), int64_t(s[i]), &term))
+      return false;
+    int64_t& end = term < 0 ? lo : hi;
+    if (__builtin_add_overflow(end, term, &end))
+      return false;
   }
   // hi - lo is below 2^64; one more element may not be.
   const uint64_t width = uint64_t(hi) - uint64_t(lo);

@@ -44,9 +44,11 @@ template <typename T> T element(const kvr_field& f, size_t i)
 // infinity or a NaN, and blocks whose bound reaches past the largest
 // finite value, promise nothing.
 template <typename T>
-void check_accuracy(const kvr_field& in, const kvr_field& out, kvr_type type, uint32_t dims,
-                    const size_t* n, size_t elements, double tol)
+void check_accuracy(const kvr_field& in, const kvr_field& out, double tol)
 {
+  const size_t n[4] = {in.nx, in.ny, in.nz, in.nw};
+  const uint32_t dims = kvr_field_dimensionality(&in);
+  const size_t elements = kvr_field_size(&in, nullptr);
   size_t blocks_along[4] = {1, 1, 1, 1}, blocks = 1;
   for (uint32_t d = 0; d < dims; d++) {
     blocks_along[d] = (n[d] + 3) / 4;
@@ -73,9 +75,9 @@ void check_accuracy(const kvr_field& in, const kvr_field& out, kvr_type type, ui
   }
   for (size_t i = 0; i < elements; i++) {
     const size_t b = block_of(i);
-    if (!finite[b] || !kvr_test::accuracy_bound_in_range(type, dims, tol, largest[b]))
+    if (!finite[b] || !kvr_test::accuracy_bound_in_range(in.type, dims, tol, largest[b]))
       continue;
-    const double bound = kvr_test::accuracy_bound(type, dims, tol, largest[b]);
+    const double bound = kvr_test::accuracy_bound(in.type, dims, tol, largest[b]);
     const double a = double(element<T>(in, i));
     const double v = double(element<T>(out, i));
     if (!(std::fabs(a - v) <= bound))
@@ -200,9 +202,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
       // Custom limits can classify as fixed accuracy too.
       tolerance = kvr_stream_accuracy(s);
       if (type == kvr_type_float)
-        check_accuracy<float>(f, g, type, dims, n, elements, tolerance);
+        check_accuracy<float>(f, g, tolerance);
       if (type == kvr_type_double)
-        check_accuracy<double>(f, g, type, dims, n, elements, tolerance);
+        check_accuracy<double>(f, g, tolerance);
       break;
     default:
       break;

@@ -20,6 +20,15 @@ namespace {
 
 template <typename T> using codec = kvr_test::block_codec<T>;
 
+template <typename T>
+T max_magnitude(const std::vector<T>& v)
+{
+  T m = 0;
+  for (T x : v)
+    m = std::fmax(m, std::fabs(x));
+  return m;
+}
+
 // One block coded and decoded under fixed accuracy at min_exp.
 struct Outcome {
   double tolerance, bound, resolution;
@@ -45,9 +54,7 @@ Outcome round_trip(unsigned d, int min_exp, const std::vector<T>& v)
   kvr_stream_close(s);
   stream_close(bs);
 
-  T m = 0;
-  for (T x : v)
-    m = std::fmax(m, std::fabs(x));
+  const T m = max_magnitude(v);
   r.bound = kvr_test::accuracy_bound(codec<T>::type, d, r.tolerance, double(m));
   r.resolution = kvr_test::accuracy_resolution(codec<T>::type, d, double(m));
   r.in_range = kvr_test::accuracy_bound_in_range(codec<T>::type, d, r.tolerance, double(m));
@@ -69,13 +76,7 @@ Outcome round_trip(unsigned d, int min_exp, const std::vector<T>& v)
 template <typename T>
 int block_exponent(const std::vector<T>& v)
 {
-  T m = 0;
-  for (T x : v)
-    m = std::fmax(m, std::fabs(x));
-  int e = codec<T>::lowest;
-  if (m > 0)
-    std::frexp(m, &e);
-  return e < codec<T>::lowest ? codec<T>::lowest : e;
+  return kvr_test::accuracy_exponent(codec<T>::type, double(max_magnitude(v)));
 }
 
 // ---------------------------------------------------------------------------

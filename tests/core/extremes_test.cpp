@@ -116,6 +116,20 @@ TEST(Extremes, RateSettersOutsideOneToFourDimensions)
   kvr_stream_close(s);
 }
 
+// Codes the 1-D block {1, -2, 3, 4} and reads it back: both take `bits`.
+template <typename T, size_t (*encode)(const kvr_stream*, const T*), size_t (*decode)(const kvr_stream*, T*)>
+void one_block(kvr_stream* s, uint32_t bits)
+{
+  bit_stream* bs = kvr_stream_bit_stream(s);
+  T v[4] = {T(1), T(-2), T(3), T(4)};
+  EXPECT_EQ(encode(s, v), bits);
+  EXPECT_EQ(stream_write_offset(bs), bits);
+  stream_flush(bs);
+  stream_rewind(bs);
+  EXPECT_EQ(decode(s, v), bits);
+  EXPECT_EQ(stream_read_offset(bs), bits);
+}
+
 // The codec completes a block to min_bits by a signed 32-bit comparison of
 // min_bits less the block header, so the rate setter stops at the largest
 // block it pads: 2^31 - 1 bits plus the header of float (9) or double (12)
@@ -125,11 +139,12 @@ TEST(Extremes, HugeRatesGiveTheLargestBlockTheCodecPads)
   const struct {
     kvr_type type;
     uint32_t largest, aligned;
+    void (*code)(kvr_stream*, uint32_t);
   } cases[] = {
-    {kvr_type_int32, 0x7fffffffu, 0x7fffffc0u},
-    {kvr_type_int64, 0x7fffffffu, 0x7fffffc0u},
-    {kvr_type_float, 0x80000008u, 0x80000000u},
-    {kvr_type_double, 0x8000000bu, 0x80000000u},
+    {kvr_type_int32, 0x7fffffffu, 0x7fffffc0u, one_block<int32_t, kvr_encode_block_int32_1, kvr_decode_block_int32_1>},
+    {kvr_type_int64, 0x7fffffffu, 0x7fffffc0u, one_block<int64_t, kvr_encode_block_int64_1, kvr_decode_block_int64_1>},
+    {kvr_type_float, 0x80000008u, 0x80000000u, one_block<float, kvr_encode_block_float_1, kvr_decode_block_float_1>},
+    {kvr_type_double, 0x8000000bu, 0x80000000u, one_block<double, kvr_encode_block_double_1, kvr_decode_block_double_1>},
   };
   const size_t words = (size_t(0x8000000bu) + 63) / 64;
   uint64_t* buf = static_cast<uint64_t*>(std::calloc(words, 8));
@@ -142,32 +157,9 @@ TEST(Extremes, HugeRatesGiveTheLargestBlockTheCodecPads)
     EXPECT_EQ(kvr_stream_set_rate(s, 1e12, c.type, 1, 0), c.largest / 4.0);
     EXPECT_EQ(s->min_bits, c.largest);
     EXPECT_EQ(s->max_bits, c.largest);
-
     bit_stream* bs = stream_open(buf, words * 8);
     kvr_stream_set_bit_stream(s, bs);
-    int32_t i32[4] = {1, -2, 3, 4};
-    int64_t i64[4] = {1, -2, 3, 4};
-    float f32[4] = {1, -2, 3, 4};
-    double f64[4] = {1, -2, 3, 4};
-    size_t put = 0, got = 0;
-    switch (c.type) {
-      case kvr_type_int32: put = kvr_encode_block_int32_1(s, i32); break;
-      case kvr_type_int64: put = kvr_encode_block_int64_1(s, i64); break;
-      case kvr_type_float: put = kvr_encode_block_float_1(s, f32); break;
-      default: put = kvr_encode_block_double_1(s, f64); break;
-    }
-    EXPECT_EQ(put, c.largest);
-    EXPECT_EQ(stream_write_offset(bs), c.largest);
-    stream_flush(bs);
-    stream_rewind(bs);
-    switch (c.type) {
-      case kvr_type_int32: got = kvr_decode_block_int32_1(s, i32); break;
-      case kvr_type_int64: got = kvr_decode_block_int64_1(s, i64); break;
-      case kvr_type_float: got = kvr_decode_block_float_1(s, f32); break;
-      default: got = kvr_decode_block_double_1(s, f64); break;
-    }
-    EXPECT_EQ(got, c.largest);
-    EXPECT_EQ(stream_read_offset(bs), c.largest);
+    c.code(s, c.largest);
     stream_close(bs);
     kvr_stream_close(s);
   }

@@ -8,6 +8,8 @@
 #include <random>
 #include <vector>
 
+#include "core/stream_fixture.hpp"
+
 namespace {
 
 class Header : public ::testing::Test {
@@ -135,11 +137,6 @@ TEST_F(Header, RejectedModeWordLeavesLimitsButSetsField)
   EXPECT_EQ(s->max_bits, 16658u);
   kvr_field_free(g);
 }
-
-struct Limits {
-  uint32_t min_bits, max_bits, max_prec;
-  int32_t min_exp;
-};
 
 // v as a value of `type` at p (integers scaled up to use their bits).
 void store(unsigned char* p, kvr_type type, double v)
