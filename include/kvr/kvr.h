@@ -347,15 +347,22 @@ KVR_API kvr_config kvr_config_custom(uint32_t min_bits, uint32_t max_bits, uint3
    for float, 12 for double) and at most the largest block the codec pads
    to, 2^31 - 1 plus that header (int32 and int64 2147483647, float
    2147483656, double 2147483659 bits; aligned, the multiple of 64 below:
-   2147483584, 2147483648, 2147483648).  For dims above 4 it returns 0.0
-   and leaves the stream unchanged. */
+   2147483584, 2147483648, 2147483648).  int32 and int64 blocks have no
+   header: below half a bit a block (a rate under 1 / (2 * 4^dims), 0,
+   negative or NaN) they get 0 bits and the rate in force is 0.0; such
+   blocks are written as nothing, read back as zeros, and no header
+   carries them (kvr_write_header refuses max_bits 0).  For dims above 4
+   it returns 0.0 and leaves the stream unchanged. */
 KVR_API double kvr_stream_set_rate(kvr_stream* stream, double rate, kvr_type type, uint32_t dims, int align);
 /* kvr_stream_set_precision: fixed precision; 0 and values above 63 give
    64.  Returns the precision in force. */
 KVR_API uint32_t kvr_stream_set_precision(kvr_stream* stream, uint32_t precision);
 /* kvr_stream_set_accuracy: fixed accuracy with the largest power of two
-   not above `tolerance`; returns it, or 0.0 for a tolerance that is not
-   positive (the limits then are the defaults).  The error it keeps in
+   not above `tolerance`; returns it, or 0.0 for a tolerance of 0, below 0
+   or NaN (the limits then are the defaults).  An infinite tolerance sets
+   min_exp 16272, the largest a header carries, and returns inf (2^16272
+   overflows, and kvr_stream_accuracy then gives inf too): every float and
+   double block is empty, one bit, and decodes as zeros.  The error it keeps in
    float and double blocks is max(T, 2^(e - P + 2d)) (4-D float: 2^(e -
    23)), as "What lossy coding keeps" above says; int32 and int64 blocks
    ignore it. */
@@ -444,17 +451,23 @@ KVR_API size_t kvr_read_header(kvr_stream* stream, kvr_field* field, uint32_t ma
 /* Whole arrays                                                        */
 
 /* kvr_compress: codes every block of `field` at the bit stream's position
-   and flushes; returns stream_size afterwards, 0 when nothing was coded
-   (no dimensions, type outside 1..4, an execution policy without
-   drivers, or a field whose maximum size or span of memory does not fit
-   64 bits), in which case the stream is untouched.  Does not check the
+   and flushes; returns stream_size afterwards, which counts whatever
+   precedes the blocks (a header) too.  Refuses, returning 0 with the
+   stream untouched, a field without dimensions, of a type outside 1..4,
+   or whose maximum size or span of memory does not fit 64 bits, and an
+   execution policy without drivers: exactly when kvr_stream_maximum_size
+   or kvr_field_size_bytes of the field is 0 or the policy is not
+   kvr_exec_serial.  Past those checks 0 is a result: blocks of 0 bits
+   (max_bits 0, which kvr_stream_set_rate gives int32 and int64 fields
+   below half a bit a block) from the stream's start.  Does not check the
    buffer's capacity. */
 KVR_API size_t kvr_compress(kvr_stream* stream, const kvr_field* field);
 /* kvr_decompress: decodes every block into the field's memory and aligns;
-   returns stream_size afterwards, 0 when nothing was decoded (as for
-   kvr_compress; stream and field untouched).  Reads no word past the
-   stream's last block, so the bytes kvr_compress returned are enough;
-   does not check the buffer's end. */
+   returns stream_size afterwards.  Refuses what kvr_compress refuses,
+   returning 0 with stream and field untouched; blocks of 0 bits read
+   from the stream's start set every value to 0 and return 0 too.  Reads
+   no word past the stream's last block, so the bytes kvr_compress
+   returned are enough; does not check the buffer's end. */
 KVR_API size_t kvr_decompress(kvr_stream* stream, const kvr_field* field);
 
 /* Conversions of one block of 4^dims values between 8- or 16-bit integers

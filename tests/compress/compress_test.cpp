@@ -4,8 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <random>
 #include <string>
 #include <vector>
@@ -254,6 +256,110 @@ TEST(Compress, RefusesWithoutTouchingAnything)
   kvr_field_free(f);
   kvr_stream_close(s);
   stream_close(bs);
+}
+
+// Blocks of 0 bits are a result, not a refusal: max_bits 0, which
+// set_rate gives integer fields below half a bit a block.  On an empty
+// stream both drivers then return 0, compression writes nothing and
+// decompression sets every value to 0; the stream cannot carry a header.
+// A caller tells this from a refusal by the maximum size, which is not 0.
+TEST(Compress, ZeroBitBlocksAreAResult)
+{
+  struct Case {
+    const char* name;
+    kvr_type type;
+    uint32_t d;
+    bool params;  // set_params(0, 0, 64, -1074) instead of set_rate(rate)
+    double rate;
+  };
+  const Case cases[] = {
+    {"int32 rate 0", kvr_type_int32, 1, false, 0.0},
+    {"int32 2-D rate below 1/32", kvr_type_int32, 2, false, 0.031},
+    {"int64 3-D rate -1", kvr_type_int64, 3, false, -1.0},
+    {"int64 4-D rate NaN", kvr_type_int64, 4, false, std::nan("")},
+    {"float max_bits 0", kvr_type_float, 2, true, 0.0},
+    {"double max_bits 0", kvr_type_double, 3, true, 0.0},
+    {"int32 max_bits 0", kvr_type_int32, 4, true, 0.0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    uint64_t values[257];  // one word past the largest block
+    std::memset(values, 0x5a, sizeof values);
+    const size_t n = 4, z = c.d > 2 ? n : 0, w = c.d > 3 ? n : 0;
+    kvr_field* f = kvr_field_4d(values, c.type, n, c.d > 1 ? n : 0, z, w);
+    uint64_t words[8];
+    std::memset(words, 0xa5, sizeof words);
+    bit_stream* bs = stream_open(words, sizeof words);
+    kvr_stream* s = kvr_stream_open(bs);
+    if (c.params)
+      ASSERT_TRUE(kvr_stream_set_params(s, 0, 0, 64, -1074));
+    else
+      EXPECT_EQ(kvr_stream_set_rate(s, c.rate, c.type, c.d, 0), 0.0);
+    uint32_t max_bits = 1;
+    kvr_stream_params(s, nullptr, &max_bits, nullptr, nullptr);
+    EXPECT_EQ(max_bits, 0u);
+    EXPECT_NE(kvr_stream_maximum_size(s, f), 0u);
+    EXPECT_EQ(kvr_write_header(s, f, KVR_HEADER_FULL), 0u);
+
+    EXPECT_EQ(kvr_compress(s, f), 0u);
+    EXPECT_EQ(stream_write_offset(bs), 0u);
+    for (uint64_t word : words)
+      EXPECT_EQ(word, 0xa5a5a5a5a5a5a5a5u);
+    kvr_stream_rewind(s);
+    EXPECT_EQ(kvr_decompress(s, f), 0u);
+    const size_t bytes = (size_t(1) << (2 * c.d)) * kvr_type_size(c.type);
+    const unsigned char* b = reinterpret_cast<const unsigned char*>(values);
+    EXPECT_EQ(std::count(b, b + bytes, 0), ptrdiff_t(bytes));
+    EXPECT_EQ(b[bytes], 0x5a);
+
+    kvr_stream_close(s);
+    stream_close(bs);
+    kvr_field_free(f);
+  }
+}
+
+// An infinite tolerance keeps no plane: each float or double block is the
+// empty block, one bit, and decodes as zeros; the header carries it, and a
+// reader gets the accuracy inf back.
+TEST(Compress, InfiniteToleranceDecodesZeros)
+{
+  const double inf = std::numeric_limits<double>::infinity();
+  for (kvr_type type : {kvr_type_float, kvr_type_double}) {
+    SCOPED_TRACE(type);
+    double values[64];
+    float* as_float = reinterpret_cast<float*>(values);
+    for (int i = 0; i < 64; i++) {
+      values[i] = 1e300 / (i + 1);
+      if (type == kvr_type_float)
+        as_float[i] = 3e38f / float(i + 1);
+    }
+    // 16 blocks in 1-D float, 4 in 2-D double
+    kvr_field* f = type == kvr_type_float ? kvr_field_1d(values, type, 64) : kvr_field_2d(values, type, 8, 8);
+    uint64_t words[16] = {};
+    bit_stream* bs = stream_open(words, sizeof words);
+    kvr_stream* s = kvr_stream_open(bs);
+    EXPECT_EQ(kvr_stream_set_accuracy(s, inf), inf);
+    EXPECT_EQ(kvr_stream_accuracy(s), inf);
+    const size_t header = kvr_write_header(s, f, KVR_HEADER_FULL);
+    EXPECT_EQ(header, 148u);
+    kvr_compress(s, f);
+    kvr_stream_rewind(s);
+    kvr_stream* r = kvr_stream_open(bs);
+    ASSERT_EQ(kvr_read_header(r, f, KVR_HEADER_FULL), header);
+    EXPECT_EQ(kvr_stream_accuracy(r), inf);
+    kvr_decompress(r, f);
+    for (int i = 0; i < 64; i++)
+      EXPECT_EQ(type == kvr_type_float ? double(as_float[i]) : values[i], 0.0) << i;
+    const size_t blocks = type == kvr_type_float ? 16 : 4;
+    kvr_stream_rewind(r);
+    kvr_read_header(r, f, KVR_HEADER_FULL);
+    for (size_t b = 0; b < blocks; b++)
+      EXPECT_EQ(type == kvr_type_float ? kvr_decode_block_float_1(r, as_float) : kvr_decode_block_double_2(r, values), 1u);
+    kvr_stream_close(r);
+    kvr_stream_close(s);
+    stream_close(bs);
+    kvr_field_free(f);
+  }
 }
 
 TEST(Compress, ByteCountsIncludeWhatCameBefore)
