@@ -12,7 +12,9 @@
  * written least significant bit first.
  *
  * Nothing in this header checks a buffer's end: the caller sizes buffers
- * (kvr_stream_maximum_size gives the bound for whole arrays).
+ * (kvr_stream_maximum_size gives the bound for whole arrays).  Nothing
+ * that works on a kvr_stream's bit stream (the header, kvr_compress,
+ * kvr_decompress, the block codec) tests it for NULL: attach one first.
  */
 #ifndef KVR_KVR_H
 #define KVR_KVR_H
@@ -127,8 +129,11 @@ typedef uint32_t kvr_type;
 #define kvr_type_double 4u
 
 /*
- * kvr_field: an uncompressed array.  An extent of 0 means the dimension is
- * absent; a stride of 0 means the default (1, nx, nx*ny, nx*ny*nz).
+ * kvr_field: an uncompressed array.  An extent of 0 makes its dimension
+ * and every higher one absent: the dimensionality, the metadata and the
+ * drivers ignore the extents above it (kvr_field_size and
+ * kvr_stream_maximum_size still count them).  A stride of 0 means the
+ * default (1, nx, nx*ny, nx*ny*nz).
  * Element (x, y, z, w) lies at data + x*sx + y*sy + z*sz + w*sw elements.
  * The field never owns its data.
  */
@@ -245,7 +250,8 @@ typedef struct kvr_stream {
 } kvr_stream;
 
 /* kvr_config: a requested configuration, passed by value.  For fixed rate,
-   a negative rate requests word-aligned blocks of |rate| bits per value. */
+   a negative rate requests word-aligned blocks of |rate| bits per value.
+   No function of this header takes one; the compressed arrays read it. */
 typedef struct kvr_config {
   kvr_mode mode;
   union {
@@ -343,8 +349,11 @@ KVR_API kvr_config kvr_config_custom(uint32_t min_bits, uint32_t max_bits, uint3
 /* kvr_stream_set_rate: fixed rate of `rate` bits per value for blocks of
    `type` in `dims` dimensions (4^dims values; dims 0 counts one), rounded
    up to whole words when align is nonzero; returns the rate in force (bits
-   per block / 4^dims).  Bits per block are at least the block header (9
-   for float, 12 for double) and at most the largest block the codec pads
+   per block / 4^dims), which is fixed-rate mode only up to 16658 bits a
+   block: above, the stream classifies as kvr_mode_custom and
+   kvr_stream_rate gives 0.0.  Bits per block are at least the block
+   header (9 for float, 12 for double; types outside 1..4 count as
+   integers) and at most the largest block the codec pads
    to, 2^31 - 1 plus that header (int32 and int64 2147483647, float
    2147483656, double 2147483659 bits; aligned, the multiple of 64 below:
    2147483584, 2147483648, 2147483648).  int32 and int64 blocks have no
@@ -355,14 +364,18 @@ KVR_API kvr_config kvr_config_custom(uint32_t min_bits, uint32_t max_bits, uint3
    it returns 0.0 and leaves the stream unchanged. */
 KVR_API double kvr_stream_set_rate(kvr_stream* stream, double rate, kvr_type type, uint32_t dims, int align);
 /* kvr_stream_set_precision: fixed precision; 0 and values above 63 give
-   64.  Returns the precision in force. */
+   64.  Returns the precision in force.  Precision 64 gives the default
+   limits, which classify as kvr_mode_custom (kvr_stream_precision then
+   gives 0). */
 KVR_API uint32_t kvr_stream_set_precision(kvr_stream* stream, uint32_t precision);
 /* kvr_stream_set_accuracy: fixed accuracy with the largest power of two
    not above `tolerance`; returns it, or 0.0 for a tolerance of 0, below 0
    or NaN (the limits then are the defaults).  An infinite tolerance sets
    min_exp 16272, the largest a header carries, and returns inf (2^16272
    overflows, and kvr_stream_accuracy then gives inf too): every float and
-   double block is empty, one bit, and decodes as zeros.  The error it keeps in
+   double block is empty, one bit, and decodes as zeros.  A tolerance below
+   2^-1073 gives min_exp -1074, the default limits, which classify as
+   kvr_mode_custom (kvr_stream_accuracy then gives 0.0).  The error it keeps in
    float and double blocks is max(T, 2^(e - P + 2d)) (4-D float: 2^(e -
    23)), as "What lossy coding keeps" above says; int32 and int64 blocks
    ignore it. */
@@ -371,8 +384,9 @@ KVR_API double kvr_stream_set_accuracy(kvr_stream* stream, double tolerance);
 KVR_API void kvr_stream_set_reversible(kvr_stream* stream);
 /* kvr_stream_set_params: sets the four limits; returns 0 with the stream
    unchanged unless min_bits <= max_bits and 1 <= max_prec <= 64.  Does not
-   check what the codec honours: it pads a block to min_bits only while
-   min_bits less the block header is at most 2^31 - 1. */
+   check what the codec honours: it pads a coded block to min_bits only
+   while min_bits less the block header is at most 2^31 - 1 (an empty or
+   zero block is padded to any min_bits). */
 KVR_API int kvr_stream_set_params(kvr_stream* stream, uint32_t min_bits, uint32_t max_bits, uint32_t max_prec, int32_t min_exp);
 
 /* kvr_stream_compression_mode: the mode the four limits classify as. */
@@ -429,8 +443,9 @@ KVR_API size_t kvr_stream_maximum_size(const kvr_stream* stream, const kvr_field
 
 /* kvr_write_header: writes the parts of the header that `mask` selects at
    the bit stream's position; returns the bits written, 0 when nothing was
-   written.  It writes nothing and returns 0 when an extent does not fit
-   the metadata (with KVR_HEADER_META), and when the mode word cannot carry
+   written.  It writes nothing and returns 0 when kvr_field_metadata fails
+   (with KVR_HEADER_META: an extent that does not fit, no dimensions, a
+   type outside 1..4), and when the mode word cannot carry
    the limits (with KVR_HEADER_MODE): when a reader taking its limits from
    the word would code some block otherwise.  That is so for null limits,
    for min_bits above 32768 (the long form carries 1..32768; a fixed rate
@@ -444,7 +459,10 @@ KVR_API size_t kvr_stream_maximum_size(const kvr_stream* stream, const kvr_field
 KVR_API size_t kvr_write_header(kvr_stream* stream, const kvr_field* field, uint32_t mask);
 /* kvr_read_header: reads the selected parts; returns the bits read, or 0
    on a wrong magic or version (field and limits unchanged) or a rejected
-   mode word (the field may already be set, the limits are unchanged). */
+   mode word (the field may already be set, the limits are unchanged).
+   The bits read stay consumed, also when it returns 0.  With
+   KVR_HEADER_META it sets the field's type and extents and its strides
+   to 0, keeping the data pointer. */
 KVR_API size_t kvr_read_header(kvr_stream* stream, kvr_field* field, uint32_t mask);
 
 /* ------------------------------------------------------------------ */
@@ -471,7 +489,12 @@ KVR_API size_t kvr_compress(kvr_stream* stream, const kvr_field* field);
 KVR_API size_t kvr_decompress(kvr_stream* stream, const kvr_field* field);
 
 /* Conversions of one block of 4^dims values between 8- or 16-bit integers
-   and the top bits of int32. */
+   and int32.  kvr_promote_*: (v - b) * 2^23 for int8 and uint8, * 2^15 for
+   int16 and uint16, b being 0 for the signed types and 128 or 32768 for
+   the unsigned ones, so the block lies within -2^30 .. 2^30 - 1.
+   kvr_demote_*: the inverse, shifting right (rounding toward minus
+   infinity), clamping to the type's range and adding b back.  They check
+   nothing. */
 KVR_API void kvr_promote_int8_to_int32(int32_t* oblock, const int8_t* iblock, uint32_t dims);
 KVR_API void kvr_promote_uint8_to_int32(int32_t* oblock, const uint8_t* iblock, uint32_t dims);
 KVR_API void kvr_promote_int16_to_int32(int32_t* oblock, const int16_t* iblock, uint32_t dims);
