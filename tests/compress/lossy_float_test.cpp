@@ -7,7 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cfloat>
+#include <cstdio>
 #include <cmath>
 #include <limits>
 
@@ -153,50 +155,140 @@ TEST(LossyFloat, LargestFiniteValueBecomesInfinite)
   near_max<double>({-1, 1, 53, 973, 1025, 13, 119, true});
 }
 
-// The README's figure: a 64 x 64 field with a disc of 697 fill values at
-// the largest finite value.
+// The fill disc: a 64 x 64 field of values from -157.5 to 338.625 with a
+// disc of 697 fill values at the type's largest finite value, in 56 of its
+// 256 blocks, beside 199 ordinary values.  The fill gives its blocks the
+// largest exponent, and those ordinary values, counted in its units of
+// 2^98 (float) or 2^962 (double), come back as 0 even where the fill comes
+// back; the blocks without a fill keep their values.  The figures of each
+// setting and type, as printed:
+struct fill_figures {
+  size_t infinite, kept;              // of the 697 fill values
+  size_t changed, as_zero;            // of the 199 ordinary values beside them, 9 of them 0
+  double largest_error, largest_error_clear;  // beside the fill, in the blocks without one
+};
+
+struct fill_case {
+  setting s;
+  fill_figures single, twice;  // float, double
+};
+
 template <typename T>
-void fill_values()
+std::vector<T> disc_field(T fill, std::vector<bool>* is_fill, std::vector<bool>* holds)
 {
-  const size_t m = 64, n[4] = {m, m, 0, 0};
-  const T fill = std::numeric_limits<T>::max();
-  std::vector<T> in(m * m);
-  size_t placed = 0;
+  const size_t m = 64;
+  std::vector<T> v(m * m);
+  is_fill->assign(m * m, false);
+  holds->assign(m * m / 16, false);  // by 4 x 4 block
   for (size_t y = 0; y < m; y++)
     for (size_t x = 0; x < m; x++) {
       const double dx = double(x) - 20, dy = double(y) - 30;
       const bool f = dx * dx + dy * dy < 225;
-      in[x + m * y] = f ? fill : T(int64_t(x * y) - int64_t(20 * x)) / 8;
-      placed += f;
+      v[x + m * y] = f ? fill : T(int64_t(x * y) - int64_t(20 * x)) / 8;
+      (*is_fill)[x + m * y] = f;
+      if (f)
+        (*holds)[x / 4 + m / 4 * (y / 4)] = true;
     }
-  ASSERT_EQ(placed, 697u);
-  struct expect {
-    setting s;
-    size_t infinite, kept;
-  };
-  const expect cases[] = {{lossy::rate(8, "rate 8"), 169, 528},
-                          {lossy::precision(16, "precision 16"), 697, 0},
-                          {lossy::precision(24, "precision 24"), 697, 0},
-                          {lossy::default_limits(), 0, 697},
-                          {lossy::accuracy(1e-3, "accuracy 1e-3"), 0, 697}};
-  for (const expect& e : cases) {
-    const std::vector<T> out = lossy::round_trip(in, 2, n, e.s);
-    ASSERT_EQ(out.size(), in.size());
-    size_t infinite = 0, kept = 0;
-    for (size_t i = 0; i < in.size(); i++)
-      if (in[i] == fill) {
-        infinite += out[i] == std::numeric_limits<T>::infinity();
-        kept += out[i] == fill;
-      }
-    EXPECT_EQ(infinite, e.infinite) << e.s.name;
-    EXPECT_EQ(kept, e.kept) << e.s.name;
+  return v;
+}
+
+template <typename T>
+void fill_values(const fill_case& c, const fill_figures& expected)
+{
+  const size_t m = 64, n[4] = {m, m, 0, 0};
+  const T fill = std::numeric_limits<T>::max();
+  std::vector<bool> is_fill, holds;
+  const std::vector<T> in = disc_field(fill, &is_fill, &holds);
+  ASSERT_EQ(std::count(is_fill.begin(), is_fill.end(), true), 697);
+  ASSERT_EQ(std::count(holds.begin(), holds.end(), true), 56);
+  const std::vector<T> out = lossy::round_trip(in, 2, n, c.s);
+  ASSERT_EQ(out.size(), in.size());
+  fill_figures f{};
+  size_t beside = 0;
+  for (size_t i = 0; i < in.size(); i++) {
+    if (is_fill[i]) {
+      f.infinite += out[i] == std::numeric_limits<T>::infinity();
+      f.kept += out[i] == fill;
+      continue;
+    }
+    const double e = std::fabs(double(out[i]) - double(in[i]));
+    if (holds[i % m / 4 + m / 4 * (i / m / 4)]) {
+      beside++;
+      f.changed += out[i] != in[i];
+      f.as_zero += out[i] == 0;
+      f.largest_error = std::max(f.largest_error, e);
+    }
+    else
+      f.largest_error_clear = std::max(f.largest_error_clear, e);
   }
+  ASSERT_EQ(beside, 199u);
+  const char* type = sizeof(T) == 4 ? "float" : "double";
+  std::printf("fill disc, %s, %s: of 697 fill values %zu as +inf, %zu kept; of 199 ordinary values in their "
+              "blocks %zu changed, %zu as 0, largest error %.17g; largest error in the 200 blocks without a "
+              "fill value %.17g\n",
+              type, c.s.name, f.infinite, f.kept, f.changed, f.as_zero, f.largest_error, f.largest_error_clear);
+  SCOPED_TRACE(std::string(type) + " " + c.s.name);
+  EXPECT_EQ(f.infinite, expected.infinite);
+  EXPECT_EQ(f.kept, expected.kept);
+  EXPECT_EQ(f.changed, expected.changed);
+  EXPECT_EQ(f.as_zero, expected.as_zero);
+  EXPECT_EQ(f.largest_error, expected.largest_error);
+  EXPECT_EQ(f.largest_error_clear, expected.largest_error_clear);
+}
+
+// The remedies for the fill disc: reversible coding keeps every value, and
+// a fill inside the data's magnitude, the customary -9999, leaves its
+// blocks a small exponent, so at accuracy 1e-3 (2^-10 in force) every
+// value, fill or not, stays within the tolerance.
+template <typename T>
+void fill_remedies(double largest_error_beside, double largest_error_fill, double largest_error_clear)
+{
+  const size_t m = 64, n[4] = {m, m, 0, 0};
+  std::vector<bool> is_fill, holds;
+  const std::vector<T> in = disc_field(std::numeric_limits<T>::max(), &is_fill, &holds);
+  const std::vector<T> kept = lossy::round_trip(in, 2, n, lossy::reversible());
+  ASSERT_EQ(kept.size(), in.size());
+  size_t same = 0;
+  for (size_t i = 0; i < in.size(); i++)
+    same += bits(kept[i]) == bits(in[i]);
+
+  const std::vector<T> low = disc_field(T(-9999), &is_fill, &holds);
+  const std::vector<T> out = lossy::round_trip(low, 2, n, lossy::accuracy(1e-3, ""));
+  ASSERT_EQ(out.size(), low.size());
+  double beside = 0, clear = 0, at_fill = 0;
+  for (size_t i = 0; i < low.size(); i++) {
+    const double e = std::fabs(double(out[i]) - double(low[i]));
+    double& worst = is_fill[i] ? at_fill : holds[i % m / 4 + m / 4 * (i / m / 4)] ? beside : clear;
+    worst = std::max(worst, e);
+  }
+  const char* type = sizeof(T) == 4 ? "float" : "double";
+  std::printf("fill disc, %s, reversible: %zu of 4096 values back\n", type, same);
+  std::printf("fill disc, %s, fill -9999, accuracy 1e-3 (2^-10 in force): largest error %.17g beside the fill, "
+              "%.17g at the fill, %.17g in the blocks without one\n",
+              type, beside, at_fill, clear);
+  SCOPED_TRACE(type);
+  EXPECT_EQ(same, in.size());
+  EXPECT_LE(std::max({beside, at_fill, clear}), 0x1p-10);
+  EXPECT_EQ(beside, largest_error_beside);
+  EXPECT_EQ(at_fill, largest_error_fill);
+  EXPECT_EQ(clear, largest_error_clear);
 }
 
 TEST(LossyFloat, FillValuesBecomeInfinite)
 {
-  fill_values<float>();
-  fill_values<double>();
+  const fill_case cases[] = {
+    {lossy::rate(8, "rate 8"), {169, 528, 190, 199, 91.125, 0}, {169, 528, 190, 199, 91.125, 0}},
+    {lossy::precision(16, "precision 16"), {697, 0, 190, 199, 91.125, 0}, {697, 0, 190, 199, 91.125, 0}},
+    {lossy::precision(24, "precision 24"), {697, 0, 190, 199, 91.125, 0}, {697, 0, 190, 199, 91.125, 0}},
+    {lossy::default_limits(), {0, 697, 190, 199, 91.125, 0}, {0, 697, 190, 199, 91.125, 0}},
+    {lossy::accuracy(1e-3, "accuracy 1e-3"), {0, 697, 190, 199, 91.125, 0}, {0, 697, 190, 199, 91.125, 0}},
+  };
+  for (const fill_case& c : cases) {
+    fill_values<float>(c, c.single);
+    fill_values<double>(c, c.twice);
+  }
+  fill_remedies<float>(0, 0, 0);
+  fill_remedies<double>(0, 0, 0);
 }
 
 } // namespace

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <random>
 
 namespace {
@@ -128,11 +129,12 @@ TEST(LossyIntError, ToleranceChangesNothing)
   tolerance_changes_nothing<int64_t>();
 }
 
-// The README's figure: a 64 x 64 field of smooth values with noise takes
-// the same bytes at tolerances 1e-3, 0.5 and 100, and its largest error is
-// 3 at each of them.
+// The field of smooth values with noise: a 64 x 64 int32 (and int64)
+// field takes the same bytes at the default limits and at tolerances
+// 1e-3, 0.5 and 100 (6536, int64 7560), and its errors are -3 .. +2 at
+// each of them.
 template <typename T>
-void field_figure(size_t expected_bytes)
+void field_figure(size_t expected_bytes, int64_t expected_lo, int64_t expected_hi)
 {
   const size_t m = 64, n[4] = {m, m, 0, 0};
   std::vector<T> in(m * m);
@@ -141,20 +143,30 @@ void field_figure(size_t expected_bytes)
       const uint32_t h = uint32_t(x + m * y) * 2654435761u;
       in[x + m * y] = T(int32_t(1000 * x * y) - int32_t(300 * x * x) + int32_t(h >> 22));
     }
-  for (double tolerance : {1e-3, 0.5, 100.0}) {
+  const setting settings[] = {lossy::default_limits(), lossy::accuracy(1e-3, "accuracy 1e-3"),
+                              lossy::accuracy(0.5, "accuracy 0.5"), lossy::accuracy(100, "accuracy 100")};
+  std::vector<unsigned char> plain;
+  for (const setting& s : settings) {
     std::vector<unsigned char> bytes;
-    const std::vector<T> out = lossy::round_trip(in, 2, n, lossy::accuracy(tolerance, ""), &bytes);
+    const std::vector<T> out = lossy::round_trip(in, 2, n, s, &bytes);
     int64_t lo = 0, hi = 0;
     errors(in, out, &lo, &hi);
-    EXPECT_EQ(bytes.size(), expected_bytes) << "tolerance " << tolerance;
-    EXPECT_EQ(std::max(-lo, hi), 3) << "tolerance " << tolerance;
+    std::printf("field of smooth values with noise, %s, %s: %zu bytes, largest error %lld (%lld .. %+lld)\n",
+                sizeof(T) == 4 ? "int32" : "int64", s.name, bytes.size(), (long long)std::max(-lo, hi),
+                (long long)lo, (long long)hi);
+    EXPECT_EQ(bytes.size(), expected_bytes) << s.name;
+    EXPECT_EQ(lo, expected_lo) << s.name;
+    EXPECT_EQ(hi, expected_hi) << s.name;
+    if (plain.empty())
+      plain = bytes;  // the default limits'
+    EXPECT_EQ(bytes, plain) << s.name;
   }
 }
 
 TEST(LossyIntError, FieldFigure)
 {
-  field_figure<int32_t>(6536);
-  field_figure<int64_t>(7560);
+  field_figure<int32_t>(6536, -3, 2);
+  field_figure<int64_t>(7560, -3, 2);
 }
 
 } // namespace

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <limits>
 #include <random>
 
@@ -165,43 +166,116 @@ TEST(LossyIntRange, TwoToFourDimensions)
   more_dimensions<int64_t>();
 }
 
-// The README's figure: a 64 x 64 field of smooth values in which every
-// tenth value is the type's smallest, a "no data" sentinel.
+// The sentinel field: a 64 x 64 field of smooth values (-1290700 ..
+// 2653241 where no sentinel is) in which every tenth value, 412 of them,
+// is the type's smallest, a "no data" sentinel; 154 of its 256 blocks hold
+// one.  With every plane coded the sentinels' blocks wrap: some sentinels
+// come back, some as the type's largest value, the rest as other values,
+// and the other values keep errors of a few units.  A fixed rate too small
+// for the sentinels' blocks (int64 at 16, 32 and 33 bits per value) spends
+// it on their top planes: the sentinels come back and every other value of
+// those blocks as 0, while the blocks without one keep errors of 1 at most.
+// Precision 32 codes only the top 32 of an int64 block's 64 planes: every
+// ordinary value comes back as 0.
+struct sentinel_figures {
+  size_t back, as_largest, otherwise;  // of the 412 sentinels
+  size_t as_zero, other_sign;          // of the 3684 ordinary values
+  uint64_t largest_error, largest_error_clear;  // ordinary values: all, blocks without a sentinel
+};
+
+struct sentinel_case {
+  setting s;
+  sentinel_figures int32, int64;
+};
+
+// |a - b| exactly, whatever the values.
 template <typename T>
-void sentinels()
+uint64_t distance(T a, T b)
+{
+  using U = typename std::make_unsigned<T>::type;
+  return a >= b ? uint64_t(U(U(a) - U(b))) : uint64_t(U(U(b) - U(a)));
+}
+
+template <typename T>
+void sentinels(const sentinel_case& c, const sentinel_figures& expected)
 {
   const size_t m = 64, n[4] = {m, m, 0, 0};
   const T none = std::numeric_limits<T>::min();
   std::vector<T> in(m * m);
+  std::vector<bool> holds(m * m / 16, false);  // by 4 x 4 block
   size_t placed = 0;
   for (size_t y = 0; y < m; y++)
     for (size_t x = 0; x < m; x++) {
       const bool sentinel = (7 * x + 13 * y) % 10 == 0;
       in[x + m * y] = sentinel ? none : T(int64_t(1000 * x * y) - int64_t(300 * x * x) + int64_t(7 * y) - 100000);
       placed += sentinel;
+      if (sentinel)
+        holds[x / 4 + m / 4 * (y / 4)] = true;
     }
   ASSERT_EQ(placed, 412u);
-  const setting lossy_settings[] = {lossy::default_limits(), lossy::precision(64, "precision 64"),
-                                    lossy::rate(double(sizeof(T) * 8), "rate of the width")};
-  for (const setting& s : lossy_settings) {
-    const std::vector<T> out = lossy::round_trip(in, 2, n, s);
-    ASSERT_EQ(out.size(), in.size());
-    size_t back = 0, as_largest = 0;
-    for (size_t i = 0; i < in.size(); i++)
+  ASSERT_EQ(std::count(holds.begin(), holds.end(), true), 154);
+  ASSERT_EQ(std::count(in.begin(), in.end(), T(0)), 0);
+  const std::vector<T> out = lossy::round_trip(in, 2, n, c.s);
+  ASSERT_EQ(out.size(), in.size());
+  sentinel_figures f{};
+  for (size_t y = 0; y < m; y++)
+    for (size_t x = 0; x < m; x++) {
+      const size_t i = x + m * y;
       if (in[i] == none) {
-        back += out[i] == none;
-        as_largest += out[i] == std::numeric_limits<T>::max();
+        f.back += out[i] == none;
+        f.as_largest += out[i] == std::numeric_limits<T>::max();
+        continue;
       }
-    EXPECT_EQ(back, 117u) << s.name;
-    EXPECT_EQ(as_largest, 90u) << s.name;
-  }
+      f.as_zero += out[i] == 0;
+      f.other_sign += (in[i] < 0 && out[i] > 0) || (in[i] > 0 && out[i] < 0);
+      f.largest_error = std::max(f.largest_error, distance(in[i], out[i]));
+      if (!holds[x / 4 + m / 4 * (y / 4)])
+        f.largest_error_clear = std::max(f.largest_error_clear, distance(in[i], out[i]));
+    }
+  f.otherwise = placed - f.back - f.as_largest;
+  const bool narrow = sizeof(T) == 4;
+  std::printf("sentinel field, %s, %s: %zu of 412 sentinels back, %zu as %s, %zu as other values; "
+              "of 3684 ordinary values %zu as 0, %zu with the other sign, largest error %llu "
+              "(%llu in the 102 blocks without a sentinel)\n",
+              narrow ? "int32" : "int64", c.s.name, f.back, f.as_largest, narrow ? "INT32_MAX" : "INT64_MAX",
+              f.otherwise, f.as_zero, f.other_sign, (unsigned long long)f.largest_error,
+              (unsigned long long)f.largest_error_clear);
+  SCOPED_TRACE(std::string(narrow ? "int32 " : "int64 ") + c.s.name);
+  EXPECT_EQ(f.back, expected.back);
+  EXPECT_EQ(f.as_largest, expected.as_largest);
+  EXPECT_EQ(f.otherwise, expected.otherwise);
+  EXPECT_EQ(f.as_zero, expected.as_zero);
+  EXPECT_EQ(f.other_sign, expected.other_sign);
+  EXPECT_EQ(f.largest_error, expected.largest_error);
+  EXPECT_EQ(f.largest_error_clear, expected.largest_error_clear);
   EXPECT_EQ(lossy::round_trip(in, 2, n, lossy::reversible()), in);
 }
 
 TEST(LossyIntRange, SentinelsAreLost)
 {
-  sentinels<int32_t>();
-  sentinels<int64_t>();
+  // every plane coded: the sentinels' blocks wrap
+  const sentinel_figures wrapped = {117, 90, 205, 0, 0, 6, 1};
+  // too few bits for the sentinels' blocks: the low planes, where the
+  // ordinary values are, go and so does the rounding that wraps
+  const sentinel_figures cut = {412, 0, 0, 2052, 0, 2653241, 1};
+  // more of those planes coded, not all
+  const sentinel_figures part = {13, 0, 399, 5, 22, 113773, 1};
+  const sentinel_case cases[] = {
+    {lossy::default_limits(), wrapped, wrapped},
+    {lossy::accuracy(1e-3, "accuracy 1e-3"), wrapped, wrapped},
+    {lossy::precision(32, "precision 32"), wrapped, {412, 0, 0, 3684, 0, 2653241, 2573141}},
+    {lossy::precision(64, "precision 64"), wrapped, wrapped},
+    {lossy::rate(16, "rate 16"), part, cut},
+    {lossy::rate(32, "rate 32"), wrapped, cut},
+    {lossy::rate(33, "rate 33"), wrapped, cut},
+    {lossy::rate(48, "rate 48"), wrapped, part},
+    {lossy::rate(64, "rate 64"), wrapped, wrapped},
+    {lossy::rate(65, "rate 65"), wrapped, wrapped},
+  };
+  for (const sentinel_case& c : cases) {
+    sentinels<int32_t>(c, c.int32);
+    sentinels<int64_t>(c, c.int64);
+  }
 }
 
 } // namespace
