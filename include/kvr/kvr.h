@@ -298,13 +298,21 @@ typedef struct kvr_config {
  * values plus their errors modulo 2^32 or 2^64: INT32_MIN can come back
  * as INT32_MAX) and for 2-D to 4-D values from -2^30 to 2^30 - 1 (int64:
  * -2^62 to 2^62 - 1) in blocks that do not hold both of those; a block
- * with a value beyond can come back with values of the other sign.
- * kvr_stream_set_reversible keeps every value of the full range.
+ * with a value beyond can come back with values of the other sign.  A
+ * setting that cuts planes (int64 at 32 bits per value) drops the low
+ * planes first, so a block holding a value of large magnitude, such as a
+ * sentinel INT64_MIN, keeps it and loses its small values, which can come
+ * back as 0.  kvr_stream_set_reversible keeps every value of the full
+ * range.
  *
  * Floating point.  Lossy coding is for finite values.  A NaN is coded as
  * 0.  An infinity gives its block the exponent of the largest finite value,
  * so its other values count in units of 2^98 (float) or 2^962 (double):
- * float {inf, 1, 2, 3} comes back as {inf, 0, 0, -2^99}.  With every plane
+ * float {inf, 1, 2, 3} comes back as {inf, 0, 0, -2^99}.  A finite fill
+ * value does the same to its block: beside FLT_MAX, values below 2^98 are
+ * lost, coming back as 0 or a small multiple of 2^98, in every mode but
+ * reversible, fixed accuracy included (the bound above with e = 128).  A fill value whose block bound stays at or
+ * below the tolerance, or reversible coding, keeps them.  With every plane
  * coded the infinity comes back in double blocks and 1-D and 2-D float
  * blocks; 3-D and 4-D float blocks can return it finite, as FLT_MAX or
  * (4-D) the float below it, with its sign.  A block of FLT_MAX comes back
