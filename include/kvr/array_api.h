@@ -10,12 +10,47 @@
  * Contract: the interface checks no handle, index or record; only the
  * destructors accept NULL.  Indices must lie inside the array's extents
  * (an index beyond one extent may name an element of another block).  Two
- * cases are safe all the same: an array without a compressed buffer
- * (ctor_default before set_rate and resize, or an extent of 0) reads as 0,
- * and the end record of an iterator or pointer names a position in the
- * padding of the last block or beyond every block; reads there give an
- * unspecified value and writes are lost when the line is written back.
+ * cases are safe all the same: an array without a rate or without
+ * elements (ctor_default before set_rate, or an extent of 0) reads as 0
+ * and loses its writes (resize alone gives it a buffer that is never
+ * used), and the end record of an iterator or pointer names a position in
+ * the padding of the last block or beyond every block; reads there give
+ * an unspecified value and writes are lost when the line is written back.
  * Neither touches memory outside the array.
+ *
+ * Members, alike in every sub-table (N its dimensionality, S its type,
+ * B the product of ceil(n / 4) over the extents, 0 when one is 0, and
+ * L = 4^N * sizeof(S) the bytes of one cache line, a decoded block):
+ *   ctor(n..., rate, data, cache_size): a fixed-rate array, zero, or
+ *     filled from data when it is not NULL; blocks are whole 64-bit words
+ *     (rate returns the rate in force, rounded up), cache_size is in
+ *     bytes, 0 for the default (the smallest power of two of lines whose
+ *     square reaches B), and rounded up to a power of two of lines.
+ *   ctor_default: no rate and no extents; set_rate and resize set them.
+ *   ctor_copy, deep_copy: a copy with its own buffer and cache, cached
+ *     changes included.
+ *   ctor_header(h, buffer, bytes): the array h describes, its
+ *     compressed_size bytes copied from buffer (NULL: zeros); blocks of h
+ *     that are not whole words are rounded up (h's rate 6.25 in 2-D gives
+ *     rate 8).
+ *   rate: bits per value in force; 0 above 16658 bits a block.
+ *   set_rate: a new rate; returns bits per block / 4^N in force (also
+ *     above 16658 bits a block, where rate then gives 0); every value and
+ *     every cached change is dropped, the array reads 0.
+ *   cache_size, set_cache_size: the cache in bytes, lines times L;
+ *     set_cache_size writes cached changes back first, and rounds up as
+ *     ctor does.
+ *   clear_cache drops the cached changes; flush_cache writes them back.
+ *   compressed_size, compressed_data: the buffer's bytes and the buffer,
+ *     cached changes written back first.
+ *   resize(n..., clear): new extents; no value survives: zero when clear
+ *     is nonzero, else unspecified until written.
+ *   get_array, set_array: every value, x fastest, through p.
+ *   header.ctor(a) describes a; header.ctor_buffer(data, bytes) reads the
+ *     12 bytes at data (bytes 0 or 12) of any type and dimensionality (the
+ *     same function in every sub-table); header.rate is in bits per value; header.size_bytes
+ *     gives 12 for KVR_BYTES_HEADER, a fixed 60 for KVR_BYTES_RECORDS and 0
+ *     for KVR_BYTES_BUFFER.
  *
  * Arrays without elements (an extent of 0): size is 0 whatever the other
  * extents, end equals begin, and flat indices split by the extents with
@@ -30,24 +65,50 @@
  * which is end's last index + (offset - size).  Both keep their offset:
  * distance measures the move, the opposite move comes back, and for 2 to 4
  * dimensions, which compare offsets as signed 64-bit values, a position
- * past the end compares >= end and one before begin < begin (up to
- * PTRDIFF_MAX away), so a loop such as for (it = begin; lt(it, end); it =
- * next(it, 16)) ends.  1-D records compare their index i as an unsigned
- * value: there a position before begin compares above end.  Reading or
- * writing at such positions is outside the contract (and stays inside the
- * array's memory).
+ * past the end compares >= end while its offset is at most PTRDIFF_MAX,
+ * and one before begin < begin for every distance up to PTRDIFF_MAX, so a
+ * loop such as for (it = begin; lt(it, end); it = next(it, 16)) ends.
+ * 1-D records compare their index i as an unsigned value: there a
+ * position before begin compares above end.  Reading or writing at such
+ * positions is outside the contract (and stays inside the array's memory).
  *
  * Rates: a rate of 0, a negative rate or NaN gives the smallest block, 64
- * bits, from ctor and set_rate alike.
+ * bits, from ctor and set_rate alike.  Rates of 2^31 / 4^N bits per value
+ * and more, inf included, give blocks of 2^31 bits (256 MiB each).
  *
  * Failures: exceptions of the compressed arrays (kvr::exception,
  * std::bad_alloc) pass through unchanged, except in header.ctor_buffer,
  * which returns NULL on any failure.  A constructor that throws returns
  * nothing and keeps nothing; deep_copy, set_rate, set_cache_size and
  * resize that throw leave the array exactly as it was, cached changes
- * included.  The caller owns every handle a constructor returns and
- * releases it with the matching dtor.  An array and every record made from
- * it are used by one thread at a time: reads fill the array's block cache.
+ * included.  C code cannot catch them: a C caller's process ends in
+ * std::terminate, which aborts (SIGABRT, shell status 134; libstdc++ first
+ * prints "terminate called after throwing an instance of 'kvr::exception'"
+ * and the text).  A C caller never meets one when it checks, before:
+ *   ctor, resize, ctor_header (with h's extents): B below 2^31, else "kvr
+ *     array too large for cache";
+ *   ctor, set_cache_size: cache_size at most 2^31 lines, ceil(cache_size /
+ *     L) <= 2^31, else the same text (0, the default, always fits);
+ *   ctor_header: header.scalar_type and header.dimensionality of h are
+ *     the sub-table's, else "kvr array scalar type does not match header"
+ *     or "kvr array dimensionality does not match header"; bytes is 0 or
+ *     at least B * 8 * ceil(header.rate * 4^N / 64), else "buffer size is
+ *     smaller than required" (or pass NULL and 0, then copy
+ *     compressed_size bytes to compressed_data);
+ *   header.ctor: rate(a) above 0 and rate(a) * 4^N at most 2048 (rates up
+ *     to 512, 128, 32 and 8 for 1 to 4 dimensions), else "kvr
+ *     serialization supports only short headers"; extents set, else "kvr
+ *     serialization supports only 1D, 2D, 3D, and 4D arrays"; no extent 0
+ *     below a nonzero one and none above 2^(48 / N) (2^24, 2^16, 2^12 for
+ *     2 to 4 dimensions), else "kvr header length does not match expected
+ *     length".
+ * Allocation failure (std::bad_alloc) has no such check: ctor, set_rate,
+ * resize and ctor_header allocate compressed_size bytes (B * bits per
+ * block / 8), ctor and set_cache_size the cache (its lines times L + 4
+ * bytes), the copies both.  No other member throws or allocates.  The
+ * caller owns every handle a constructor returns and releases it with the
+ * matching dtor.  An array and every record made from it are used by one
+ * thread at a time: reads fill the array's block cache.
  */
 #ifndef KVR_ARRAY_API_H
 #define KVR_ARRAY_API_H
@@ -60,9 +121,9 @@ extern "C" {
 
 /* Memory categories of the size_bytes operations. */
 #ifndef KVR_BYTES_RECORDS
-#define KVR_BYTES_RECORDS 0x04u /* the objects' own records */
-#define KVR_BYTES_BUFFER  0x10u /* the compressed buffer */
-#define KVR_BYTES_HEADER  0x80u /* the serialized header bytes */
+#define KVR_BYTES_RECORDS 0x04u /* the objects' own records (a header: 60) */
+#define KVR_BYTES_BUFFER  0x10u /* the compressed buffer (a header: 0) */
+#define KVR_BYTES_HEADER  0x80u /* the serialized header bytes (12) */
 #endif
 
 /* A header object (scalar type, extents, rate and 12 serialized bytes). */
