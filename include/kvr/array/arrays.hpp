@@ -113,13 +113,14 @@ public:
     return in_force;
   }
 
-  // cache_size: the cache's bytes, its lines times 4^N values.
+  // cache_size: the cache's bytes, its lines times 4^N values of S.
   size_t cache_size() const { return cache.capacity(); }
 
   // set_cache_size: writes every cached change back, then holds
-  // lines_for(bytes) lines (bytes 0: the default size).  kvr::exception
-  // "kvr array too large for cache" for 2^31 blocks or lines or more, and
-  // std::bad_alloc, leave the array unchanged, cached changes included.
+  // lines_for(bytes) lines, rounded up to a power of two (bytes 0: the
+  // default size).  kvr::exception "kvr array too large for cache" for
+  // 2^31 blocks or more or more than 2^31 lines, and std::bad_alloc, leave
+  // the array unchanged, cached changes included.
   void set_cache_size(size_t bytes) { cache.set_capacity(bytes); }
 
   // resize_to: new extents, x first, kept as given; no value survives (the
@@ -245,9 +246,17 @@ namespace codec {
 
 template <unsigned N, typename S> class kvr_base<N, S>::header : public kvr::detail::serial_header {
 public:
-  // Writes the 12 bytes describing a.
+  // Writes the 12 bytes describing a; kvr::exception "kvr serialization
+  // supports only short headers" (a rate of 0, or above 2048 bits a
+  // block), "... only 1D, 2D, 3D, and 4D arrays" (no extents) or "kvr
+  // header length does not match expected length" (an extent the
+  // metadata cannot hold, or 0 below a nonzero one).
   explicit header(const kvr::array& a) : serial_header(a) {}
-  // Reads 12 bytes (bytes 0 or 12).
+  // Reads 12 bytes (bytes 0 or 12); kvr::exception "kvr header length does
+  // not match expectations", "kvr header is corrupt", "kvr
+  // deserialization supports only short headers" or "... only fixed-rate
+  // mode".  Does not compare the type and dimensionality read with N and
+  // S: an array constructed from the header does.
   header(const void* data_in, size_t bytes) : serial_header(data_in, bytes) {}
 };
 
@@ -404,7 +413,8 @@ private:
 
 } // namespace kvr
 
-// Reads a serialized header of any type and dimensionality.
+// Reads a serialized header of any type and dimensionality; throws as the
+// typed header's reading constructor does.
 class header : public kvr::detail::serial_header {
 public:
   header(const void* data_in, size_t bytes) : serial_header(data_in, bytes) {}

@@ -6,8 +6,8 @@
 
 namespace kvr {
 
-// The one exception of the compressed arrays; it carries one of the fixed
-// texts below and nothing else.
+// The compressed arrays' own exception (they also throw std::bad_alloc);
+// it carries one of the fixed texts below and nothing else.
 class exception : public std::runtime_error {
 public:
   explicit exception(const std::string& message);
