@@ -12,8 +12,8 @@
  * (an index beyond one extent may name an element of another block).  Two
  * cases are safe all the same: an array without a rate or without
  * elements (ctor_default before set_rate, or an extent of 0) reads as 0
- * and loses its writes (resize alone gives it a buffer that is never
- * used), and the end record of an iterator or pointer names a position in
+ * and loses its writes when their line is written back (until then they
+ * read back; resize alone gives it a buffer that is never used), and the end record of an iterator or pointer names a position in
  * the padding of the last block or beyond every block; reads there give
  * an unspecified value and writes are lost when the line is written back.
  * Neither touches memory outside the array.
