@@ -51,7 +51,7 @@ static void skipped(void)
   fflush(stdout);
 }
 
-/* ---- The checks ------------------------------------------------------ */
+/* The checks a C caller makes before each call. */
 
 /* Blocks of 4^d values over the extents n, the product of ceil(n/4);
    0 when an extent is 0, and max_blocks for any count from 2^31 up (the
@@ -146,7 +146,7 @@ static kvr_header header_for(size_t nx, size_t ny, double rate)
   return h;
 }
 
-/* ---- The cases --------------------------------------------------------- */
+/* The cases: each makes one throwing call, or checks first when asked. */
 
 /* ctor with 2^31 blocks: "kvr array too large for cache". */
 static void ctor_blocks(int checked)
