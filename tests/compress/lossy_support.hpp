@@ -48,6 +48,13 @@ inline setting rate(double r, const char* name)
 }
 inline setting reversible() { return {"reversible", [](kvr_stream* s, kvr_type, uint32_t) { kvr_stream_set_reversible(s); }}; }
 
+// The 4 x 4 block, in raster order, of element i of a 2-D field m values
+// wide.
+inline size_t block_of(size_t i, size_t m)
+{
+  return i % m / 4 + m / 4 * (i / m / 4);
+}
+
 // Compresses the values of a field with the given extents (x fastest)
 // under the setting and decompresses them; the compressed bytes go to
 // *bytes when it is not null.
