@@ -10,11 +10,13 @@
 # built alone (Release, as the bench preset builds it); this checkout's
 # bench/peers.cpp, copied once at the start, is compiled against each
 # library and its headers, so only the library differs between the
-# binaries.  They then run in kvr-only mode, in turn, R rounds (each round
-# starting with the next revision), each pinned to one core, and the table
-# gives for every field and kvr row the best of the rounds (MB/s of
-# uncompressed data) and each revision's decompression speed over the
-# first revision's.
+# binaries.  They then run in kvr-only mode, pinned to one core, in R
+# rounds; a round takes the fields one at a time and times each field with
+# every revision in turn (the first of them the next revision each round),
+# so that the runs being compared lie seconds apart, not minutes, on a
+# machine whose load drifts.  The table gives for every field and kvr row
+# the best of the rounds (MB/s of uncompressed data) and each revision's
+# decompression speed over the first revision's.
 #
 #   --runs N      timed runs per measurement inside one binary (default 3)
 #   --rounds R    rounds over the revisions (default 3)
@@ -157,24 +159,43 @@ for i in "${!revs[@]}"; do
   bins+=("$side/bin/kvr_bench_peers-$i")
 done
 
-args=(--kvr-only --tsv --runs "$runs")
-[[ -z $fields ]] || args+=(--fields "$fields")
+# Every field the benchmark knows (its field_keys), unless --fields chose.
+if [[ -n $fields ]]; then
+  IFS=, read -ra keys <<<"$fields"
+else
+  read -ra keys <<<"$(sed -n 's/^const char\* const field_keys\[\] = {\(.*\)};$/\1/p' "$bench_src/peers.cpp" | tr -d '",')"
+  ((${#keys[@]})) || die "no field_keys in $bench_src/peers.cpp"
+fi
 n=${#revs[@]}
-rm -f "$side"/out/*.tsv
+rm -f "$side"/out/*.tsv "$side"/out/notes
 for ((r = 0; r < rounds; r++)); do
-  for ((k = 0; k < n; k++)); do
-    i=$(((r + k) % n))
-    echo "round $((r + 1))/$rounds: ${revs[$i]} on core $core" >&2
-    taskset -c "$core" "${bins[$i]}" "${args[@]}" >"$side/out/$i.$r.tsv" ||
-      die "the benchmark of ${revs[$i]} failed (${bins[$i]})"
+  echo "round $((r + 1))/$rounds on core $core" >&2
+  # Each round runs fresh copies: where a binary's code lands in physical
+  # memory moves its speed by a percent or two, the same for every run of
+  # one file, which the best of the rounds would otherwise keep.
+  for ((i = 0; i < n; i++)); do
+    rm -f "$side/bin/run-$i"
+    cp "${bins[$i]}" "$side/bin/run-$i"
+  done
+  for key in "${keys[@]}"; do
+    for ((k = 0; k < n; k++)); do
+      i=$(((r + k) % n))
+      # a field whose package is missing prints a note and no row
+      taskset -c "$core" "$side/bin/run-$i" --kvr-only --tsv --runs "$runs" --fields "$key" \
+        >"$side/out/$i.$r.$key.tsv" 2>>"$side/out/notes" ||
+        die "the benchmark of ${revs[$i]} failed on field $key (${bins[$i]})"
+    done
   done
 done
+sort -u "$side/out/notes" >&2
 
 echo "kvr, best of $rounds rounds of $runs runs each, pinned to core $core; MB/s of uncompressed data"
 echo "(dec x: decompression speed over ${revs[0]}'s; * where the compressed sizes differ)"
 for ((i = 0; i < n; i++)); do
   for ((r = 0; r < rounds; r++)); do
-    awk -v i="$i" 'NR > 1 { print i "\t" $0 }' "$side/out/$i.$r.tsv"
+    for key in "${keys[@]}"; do
+      awk -v i="$i" 'NR > 1 { print i "\t" $0 }' "$side/out/$i.$r.$key.tsv"
+    done
   done
 done | awk -F'\t' -v n="$n" -v labels="$(printf '%s\t' "${revs[@]}")" '
   {
