@@ -23,17 +23,24 @@ std::vector<setting> every_plane()
   return {lossy::default_limits(), lossy::precision(64, "precision 64"), lossy::rate(w + 1, "rate of the width + 1")};
 }
 
+// |a - b| exactly, whatever the values.
+template <typename T>
+uint64_t distance(T a, T b)
+{
+  using U = typename std::make_unsigned<T>::type;
+  return a >= b ? uint64_t(U(U(a) - U(b))) : uint64_t(U(U(b) - U(a)));
+}
+
 // Whether every error lies within the bounds of dimensionality d; the
 // difference is taken exactly, so a value that wrapped never passes.
 template <typename T>
 bool within(const std::vector<T>& in, const std::vector<T>& out, uint32_t d)
 {
-  using U = typename std::make_unsigned<T>::type;
   if (in.size() != out.size())
     return false;
   for (size_t i = 0; i < in.size(); i++) {
-    if (out[i] >= in[i] ? U(U(out[i]) - U(in[i])) > U(lossy::highest_error[d])
-                        : U(U(in[i]) - U(out[i])) > U(-lossy::lowest_error[d]))
+    const int bound = out[i] >= in[i] ? lossy::highest_error[d] : -lossy::lowest_error[d];
+    if (distance(out[i], in[i]) > uint64_t(bound))
       return false;
   }
   return true;
@@ -187,14 +194,6 @@ struct sentinel_case {
   setting s;
   sentinel_figures int32, int64;
 };
-
-// |a - b| exactly, whatever the values.
-template <typename T>
-uint64_t distance(T a, T b)
-{
-  using U = typename std::make_unsigned<T>::type;
-  return a >= b ? uint64_t(U(U(a) - U(b))) : uint64_t(U(U(b) - U(a)));
-}
 
 template <typename T>
 std::vector<T> sentinel_field(std::vector<bool>* holds)
