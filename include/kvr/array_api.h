@@ -44,7 +44,9 @@
  *   compressed_size, compressed_data: the buffer's bytes and the buffer,
  *     cached changes written back first.
  *   resize(n..., clear): new extents; no value survives: zero when clear
- *     is nonzero, else unspecified until written.
+ *     is nonzero, else unspecified until written (this build allocates
+ *     every buffer as zero bits, so such a read gives 0, never memory the
+ *     program used before).
  *   get_array, set_array: every value, x fastest, through p.
  *   header.ctor(a) describes a; header.ctor_buffer(data, bytes) reads the
  *     12 bytes at data (bytes 0 or 12) of any type and dimensionality (the

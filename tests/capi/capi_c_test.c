@@ -145,6 +145,10 @@ static void split(size_t f, const size_t* n, unsigned dims, size_t* x)
     CHECK(api->get_flat(b, 3) == (S)2);                                                      \
     CHECK(api->set_rate(b, 0) > 0);                                                          \
     CHECK(api->get_flat(b, 3) == 0);                                                         \
+    /* Unspecified without clearing, but never memory used before: 0. */                     \
+    api->resize(b, EXT_##N, 0);                                                              \
+    for (f = 0; f < count; f++)                                                              \
+      CHECK(api->get_flat(b, f) == 0);                                                       \
     api->resize(b, EXT_##N, 1);                                                              \
     CHECK(api->size(b) == count && api->get_flat(b, count - 1) == 0);                        \
     api->set_array(b, plain);                                                                \

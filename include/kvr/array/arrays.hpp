@@ -124,8 +124,8 @@ public:
   void set_cache_size(size_t bytes) { cache.set_capacity(bytes); }
 
   // resize_to: new extents, x first, kept as given; no value survives (the
-  // new buffer is zero-filled when clear) and the cache keeps its number of
-  // lines.  kvr::exception "kvr array too large for cache" for 2^31 blocks
+  // new buffer is zero bits, cleared or not) and the cache keeps its number
+  // of lines.  kvr::exception "kvr array too large for cache" for 2^31 blocks
   // or more, and std::bad_alloc, leave the array unchanged.
   KVR_OUT_OF_LINE void resize_to(const size_t* e, bool clear)
   {

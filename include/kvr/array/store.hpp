@@ -70,18 +70,19 @@ public:
   size_t bytes;
   bit_stream* bits = nullptr;
 
-  // n bytes: a copy of `from` when it is not NULL, else zero-filled when
-  // clear.  Throws std::bad_alloc.
-  fresh_buffer(size_t n, bool clear, const void* from = nullptr) : bytes(n)
+  // n bytes: a copy of `from` when it is not NULL, else zero bits.  A
+  // buffer the caller did not ask to clear is zeroed all the same: its
+  // slots are decoded when first read, and calloc costs nothing on fresh
+  // pages, while malloc's bytes would be undefined to read and may hold
+  // what the program freed before.  Throws std::bad_alloc.
+  explicit fresh_buffer(size_t n, const void* from = nullptr) : bytes(n)
   {
     if (n) {
-      data = std::malloc(n);
+      data = from ? std::malloc(n) : std::calloc(n, 1);
       if (!data)
         throw std::bad_alloc();
       if (from)
         std::memcpy(data, from, n);
-      else if (clear)
-        std::memset(data, 0, n);
     }
     bits = stream_open(data, n);
     if (!bits) {
@@ -246,7 +247,7 @@ template <typename S, unsigned N, class Store> struct store_ops {
   // allocates before anything changes.
   KVR_OUT_OF_LINE static void apply(Store& st, const kvr_stream& l)
   {
-    fresh_buffer f(bytes_for(l, st.geometry()), true);
+    fresh_buffer f(bytes_for(l, st.geometry()));
     st.set_limits(l);
     st.index.bits_per_block = l.max_bits;
     st.adopt(f);
@@ -306,12 +307,14 @@ template <typename S, unsigned N, class Store> struct store_ops {
     return g;
   }
 
-  KVR_OUT_OF_LINE static void resize(Store& st, const size_t* e, bool clear)
+  // Every new buffer is zero bits (fresh_buffer), so clearing asks for
+  // nothing more.
+  KVR_OUT_OF_LINE static void resize(Store& st, const size_t* e)
   {
     const shape<N> g = checked(e);
     const size_t blocks = g.block_count();
     if (blocks) {
-      fresh_buffer f(bytes_for(*st.codec.stream, g), clear);
+      fresh_buffer f(bytes_for(*st.codec.stream, g));
       st.set_geometry(g);
       st.adopt(f);
     }
@@ -326,7 +329,7 @@ template <typename S, unsigned N, class Store> struct store_ops {
   {
     if (&st == &s)
       return;
-    fresh_buffer f(s.data ? s.bytes : 0, false, s.data);
+    fresh_buffer f(s.data ? s.bytes : 0, s.data);
     st.adopt(f);
     st.index = s.index;
     kvr_stream copy = *s.codec.stream;
@@ -369,15 +372,16 @@ public:                                                                         
   /* smallest block, 64 bits), and a zero-filled buffer.  Returns the rate  */              \
   /* kvr_stream_set_rate gives: bits per block / 4^N.                       */              \
   double set_rate(double rate) { return ops::set_rate(*this, rate); }                          \
-  /* allocate: a new buffer of required_bytes bytes, zero-filled when clear. */             \
-  void allocate(bool clear)                                                                    \
+  /* allocate: a new buffer of required_bytes bytes, zero bits whether or   */              \
+  /* not clear is asked for.                                                */              \
+  void allocate(bool /* clear */)                                                              \
   {                                                                                            \
-    detail::fresh_buffer f(required_bytes(), clear);                                           \
+    detail::fresh_buffer f(required_bytes());                                                  \
     this->adopt(f);                                                                            \
   }                                                                                            \
   /* resize_to: new extents, x first; a new buffer when there is a block.   */              \
   /* "kvr array too large for cache" for 2^31 blocks or more.               */              \
-  void resize_to(const size_t* e, bool clear) { ops::resize(*this, e, clear); }               \
+  void resize_to(const size_t* e, bool /* clear */) { ops::resize(*this, e); }                \
   void deep_copy(const BlockStore##N& s) { ops::deep_copy(*this, s); }                         \
   /* The extents and block counts. */                                                          \
   detail::shape<N> geometry() const;                                                           \
