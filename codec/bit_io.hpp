@@ -78,6 +78,11 @@ struct bit_writer {
   explicit bit_writer(bit_stream* s)
     : bits(s->bits), buffer(s->buffer), cursor(s->cursor), start(s->cursor),
       start_bits(s->bits) {}
+  // Member by member: Clang copies the record with a call to memcpy when
+  // it does not optimise, and the modules may not call it.
+  bit_writer(const bit_writer& w)
+    : bits(w.bits), buffer(w.buffer), cursor(w.cursor), start(w.start),
+      start_bits(w.start_bits) {}
 
   void store(bit_stream* s) const
   {

@@ -13,8 +13,6 @@
 #include <stddef.h>
 #include <stdint.h>
 
-#include <type_traits>
-
 namespace kvr_codec {
 namespace {
 
@@ -79,14 +77,18 @@ struct to_strided {
   void put(F value) const
   {
     if (sizeof(T) == 4 && s[0] == 1)
-      rows<N>(value, std::integral_constant<ptrdiff_t, 1>());
+      rows<N, true>(value);
     else
-      rows<N>(value, s[0]);
+      rows<N, false>(value);
   }
 
-  template <unsigned N, typename F, typename Stride>
-  void rows(F value, Stride sx) const
+  // The unit stride is a template argument rather than a constant object
+  // (such as std::integral_constant), whose member functions would be
+  // emitted as weak global symbols in unoptimised builds.
+  template <unsigned N, bool unit, typename F>
+  void rows(F value) const
   {
+    const ptrdiff_t sx = unit ? 1 : s[0];
     for (unsigned r = 0; r < N / 4; r++) {
       T* q = p + array_offset<D>(4 * r, s);
       for (unsigned i = 0; i < 4; i++)
