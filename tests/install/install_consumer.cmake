@@ -17,6 +17,15 @@ if(TOOLCHAIN)
   # A cross toolchain re-roots package searches under its sysroot, so the
   # package directory is named directly.
   list(APPEND args -DCMAKE_TOOLCHAIN_FILE=${TOOLCHAIN} -Dkvr_DIR=${PREFIX}/lib/cmake/kvr)
+else()
+  list(APPEND args -DCMAKE_C_COMPILER=${C_COMPILER} -DCMAKE_CXX_COMPILER=${CXX_COMPILER})
+endif()
+if(DYNAMIC)
+  # Drops a toolchain's -static.
+  list(APPEND args -DCMAKE_EXE_LINKER_FLAGS=)
+  if(EMULATOR AND SYSROOT)
+    list(APPEND EMULATOR -L ${SYSROOT})
+  endif()
 endif()
 if(SANITIZE)
   list(APPEND args "-DCMAKE_CXX_FLAGS=-fsanitize=address,undefined"

@@ -1,5 +1,6 @@
 /* An outside C99 program built with kvr, installed or as a subproject: it
-   links kvr alone, without the C++ compiler, and must still run. */
+   links kvr alone, without the C++ compiler, and must still run.  Built
+   with KVR_PLUGIN, the same checks run from a shared object. */
 #include <kvr/array_api.h>
 #include <kvr/kvr.h>
 
@@ -75,7 +76,12 @@ static void array2d(void)
   api->dtor(a);
 }
 
+#ifdef KVR_PLUGIN
+int kvr_plugin_main(void);
+int kvr_plugin_main(void)
+#else
 int main(void)
+#endif
 {
   round_trip();
   array2d();
