@@ -1,5 +1,6 @@
 # Runs tepora with ARGS (a ;-list) and checks what it prints.  Variables:
 #   TEPORA, EMULATOR   the program and the emulator to run it under
+#   CAP_MB             address space of the run, in MiB (ulimit -v)
 #   ARGS               the arguments, separated by '|'
 #   RC                 expected exit status
 #   GOLDEN             file whose contents standard error must equal
@@ -8,7 +9,12 @@
 #   RESULT             the last line, exactly
 #   RESULT_REGEX       or a pattern it must match
 string(REPLACE "|" ";" ARGS "${ARGS}")
-execute_process(COMMAND ${EMULATOR} ${TEPORA} ${ARGS}
+set(cap)
+if(CAP_MB)
+  math(EXPR kib "${CAP_MB} * 1024")
+  set(cap sh -c "ulimit -v ${kib} && exec \"$@\"" sh)
+endif()
+execute_process(COMMAND ${cap} ${EMULATOR} ${TEPORA} ${ARGS}
   RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
 if(NOT rc STREQUAL RC)
   message(FATAL_ERROR "exit status ${rc}, expected ${RC}\n${err}")
