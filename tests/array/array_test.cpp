@@ -69,7 +69,8 @@ template <class A> std::vector<typename A::value_type> read_all(A& a, size_t tot
 template <class A> class Arrays : public ::testing::Test {};
 using Classes = ::testing::Types<kvr::array1<float>, kvr::array1<double>, kvr::array2<float>, kvr::array2<double>,
                                  kvr::array3<float>, kvr::array3<double>, kvr::array4<float>, kvr::array4<double>>;
-TYPED_TEST_SUITE(Arrays, Classes);
+// The empty last argument fills the macro's "...", as -Wpedantic under Clang asks.
+TYPED_TEST_SUITE(Arrays, Classes, );
 
 // Extents per dimensionality: multiples of 4, and not.
 const size_t shapes[4][2][4] = {
