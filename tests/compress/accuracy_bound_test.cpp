@@ -2,7 +2,8 @@
 // accuracy_bound (accuracy_bound.hpp), and that bound is reached: adversarial
 // blocks over type x dimensionality x tolerance, the blocks whose errors
 // reach each term of the bound, and the range past which a value may decode
-// as an infinity.
+// as an infinity; and the values of the other sign that large tolerances
+// return inside the bound.
 #include "compress/accuracy_bound.hpp"
 #include <kvr/kvr.h>
 
@@ -380,7 +381,7 @@ TEST(AccuracyBound, RangeNearTheLargestFiniteValue)
 // Values of the other sign at large tolerances.  At T = 2^(e + k) a block
 // keeps 2(d + 1) - k planes of its transformed integers (none from
 // k = 2d + 2), and a few planes can rebuild a value with the other sign
-// and about the magnitude m of the block's largest: still within the
+// and a magnitude of m/2 or more, m the block's largest: still within the
 // bound, as T is at least 2m from k = 1 on, but worse than zeros.  Random
 // float blocks of values in [-1, 1) in steps of 2^-23, the same blocks at
 // every k, made from the raw output of one seeded mt19937_64, which is the
