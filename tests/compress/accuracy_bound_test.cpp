@@ -2,7 +2,8 @@
 // accuracy_bound (accuracy_bound.hpp), and that bound is reached: adversarial
 // blocks over type x dimensionality x tolerance, the blocks whose errors
 // reach each term of the bound, and the range past which a value may decode
-// as an infinity.
+// as an infinity; and the values of the other sign that large tolerances
+// return inside the bound.
 #include "compress/accuracy_bound.hpp"
 #include <kvr/kvr.h>
 
@@ -10,9 +11,12 @@
 
 #include <cfloat>
 #include <cmath>
+#include <cstdio>
 #include <cstdint>
+#include <algorithm>
 #include <initializer_list>
 #include <limits>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -369,6 +373,167 @@ TEST(AccuracyBound, RangeNearTheLargestFiniteValue)
     ASSERT_TRUE(r.in_range);
     EXPECT_FALSE(r.infinite);
     EXPECT_LE(r.error, (long double)r.bound);
+  }
+}
+
+
+// ---------------------------------------------------------------------------
+// Values of the other sign at large tolerances.  At T = 2^(e + k) a block
+// keeps 2(d + 1) - k planes of its transformed integers (none from
+// k = 2d + 2), and a few planes can rebuild a value with the other sign
+// and a magnitude of m/2 or more, m the block's largest: still within the
+// bound, as T is at least 2m from k = 1 on, but worse than zeros.  Random
+// float blocks of values in [-1, 1) in steps of 2^-23, the same blocks at
+// every k, made from the raw output of one seeded mt19937_64, which is the
+// same on every platform; every eighth block is also coded as double,
+// which decodes the same values.
+
+struct OtherSign {
+  long blocks;   // blocks with a value of the other sign and magnitude >= m/2
+  long values;   // such values
+  double error;  // the largest |v - v'| / m of any value
+  long outside;  // values outside accuracy_bound
+  long double_differs;  // values of the double blocks unlike the float ones
+};
+
+// Codes v at min_exp into w with the block codec of T.
+template <typename T>
+double code(unsigned d, kvr_stream* s, int min_exp, const std::vector<T>& v, std::vector<T>& w)
+{
+  bit_stream* bs = kvr_stream_bit_stream(s);
+  const double tolerance = kvr_stream_set_accuracy(s, std::ldexp(1.0, min_exp));
+  stream_rewind(bs);
+  codec<T>::enc[d - 1](s, v.data());
+  stream_flush(bs);
+  stream_rewind(bs);
+  codec<T>::dec[d - 1](s, w.data());
+  return tolerance;
+}
+
+std::vector<OtherSign> other_sign(unsigned d, long blocks, int kmin, int kmax)
+{
+  const unsigned n = 1u << (2 * d);
+  std::mt19937_64 g(31);
+  std::vector<float> v(n), w(n);
+  std::vector<double> vd(n), wd(n);
+  std::vector<uint64_t> buffer(512);
+  bit_stream* bs = stream_open(buffer.data(), buffer.size() * sizeof buffer[0]);
+  kvr_stream* s = kvr_stream_open(bs);
+  std::vector<OtherSign> out(size_t(kmax - kmin + 1), OtherSign{});
+  for (long b = 0; b < blocks; b++) {
+    for (float& x : v)
+      x = std::ldexp(float(int32_t(g() >> 40) - (int32_t(1) << 23)), -23);
+    vd.assign(v.begin(), v.end());
+    const float m = max_magnitude(v);
+    const int e = block_exponent(v);
+    for (int k = kmin; k <= kmax; k++) {
+      const double tolerance = code(d, s, e + k, v, w);
+      const double bound = kvr_test::accuracy_bound(kvr_type_float, d, tolerance, double(m));
+      OtherSign& c = out[size_t(k - kmin)];
+      long here = 0;
+      for (unsigned i = 0; i < n; i++) {
+        here += (v[i] < 0) != (w[i] < 0) && w[i] != 0 && std::fabs(w[i]) >= m / 2;
+        const double error = std::fabs(double(v[i]) - double(w[i]));  // exact
+        c.error = std::max(c.error, error / double(m));
+        c.outside += error > bound;
+      }
+      c.values += here;
+      c.blocks += here > 0;
+      if (b % 8 == 0) {
+        code(d, s, e + k, vd, wd);
+        for (unsigned i = 0; i < n; i++)
+          c.double_differs += wd[i] != double(w[i]);
+      }
+    }
+  }
+  kvr_stream_close(s);
+  stream_close(bs);
+  return out;
+}
+
+// Every k of each dimensionality from -1 to 2d + 2; the cells not listed
+// have no such value.
+TEST(AccuracyBound, OtherSignAtLargeTolerances)
+{
+  const long blocks[5] = {0, 30000, 30000, 10000, 3000};
+  struct Cell {
+    unsigned d;
+    int k;
+    long blocks, values;
+    double error;
+  };
+  const Cell cells[] = {
+    {1, 0, 75, 75, 1.0041400702995122},
+    {1, 1, 2759, 2922, 2.964550842737784},
+    {1, 2, 6806, 7806, 3.8794563892490235},
+    {1, 3, 689, 1519, 3.7606168397947286},
+    {2, 1, 135, 135, 1.1026928115944818},
+    {2, 2, 6182, 6800, 3.3046327451510122},
+    {2, 3, 22704, 46088, 3.8927176872231763},
+    {2, 4, 4311, 10393, 3.1532865658056282},
+    {3, 2, 500, 502, 1.2001335903716939},
+    {3, 3, 6403, 9466, 3.150735340058143},
+    {3, 4, 9960, 49545, 3.1148883429638183},
+    {3, 5, 5826, 44636, 3.0342091488449223},
+    {3, 6, 9, 18, 2.5929557040303366},
+    {4, 2, 47, 47, 0.72960460578339303},
+    {4, 3, 952, 995, 3.0134817275212025},
+    {4, 4, 2981, 10771, 3.0070939466372},
+    {4, 5, 3000, 53182, 3.0203494468849779},
+    {4, 6, 2745, 47542, 2.9839861958525487},
+    {4, 7, 27, 357, 2.3908927105549349},
+  };
+  for (unsigned d = 1; d <= 4; d++) {
+    const int kmin = -1, kmax = 2 * int(d) + 2;
+    const std::vector<OtherSign> f = other_sign(d, blocks[d], kmin, kmax);
+    for (int k = kmin; k <= kmax; k++) {
+      const OtherSign& r = f[size_t(k - kmin)];
+      std::printf("%u-D, T = 2^(e + %d), %ld blocks: %ld blocks with %ld values of the other sign and magnitude "
+                  ">= m/2; largest error %.17g m; %ld values outside the bound, %ld unlike in double\n",
+                  d, k, blocks[d], r.blocks, r.values, r.error, r.outside, r.double_differs);
+      SCOPED_TRACE("d " + std::to_string(d) + " k " + std::to_string(k));
+      Cell expected{d, k, 0, 0, 0};
+      for (const Cell& c : cells)
+        if (c.d == d && c.k == k)
+          expected = c;
+      EXPECT_EQ(r.blocks, expected.blocks);
+      EXPECT_EQ(r.values, expected.values);
+      if (expected.blocks) {
+        EXPECT_EQ(r.error, expected.error);
+      }
+      EXPECT_EQ(r.outside, 0);
+      EXPECT_EQ(r.double_differs, 0);
+    }
+  }
+}
+
+// Two 1-D float blocks whole (m below 1, so e = 0): at T = 4 = 2^(e + 2)
+// -0.879935 comes back as 0.5; at T = 8 = 2^(e + 3) every value comes back
+// as -2, 0.783385 off by 3.3 m.
+TEST(AccuracyBound, OtherSignExamples)
+{
+  struct Example {
+    std::vector<float> in;
+    double tolerance;
+    std::vector<float> out;
+  };
+  const Example examples[] = {
+    {{0.87144f, -0.879935f, -0.543206f, -0.689338f}, 4, {1.5f, 0.5f, -0.5f, -1.5f}},
+    {{0.58862f, -0.657186f, -0.832578f, 0.783385f}, 8, {-2, -2, -2, -2}},
+  };
+  for (const Example& x : examples) {
+    std::vector<uint64_t> buffer(8);
+    bit_stream* bs = stream_open(buffer.data(), buffer.size() * sizeof buffer[0]);
+    kvr_stream* s = kvr_stream_open(bs);
+    EXPECT_EQ(kvr_stream_set_accuracy(s, x.tolerance), x.tolerance);
+    kvr_encode_block_float_1(s, x.in.data());
+    stream_flush(bs);
+    stream_rewind(bs);
+    std::vector<float> w(4);
+    kvr_decode_block_float_1(s, w.data());
+    kvr_stream_close(s);
+    stream_close(bs);
+    EXPECT_EQ(w, x.out);
   }
 }
 

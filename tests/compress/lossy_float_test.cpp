@@ -158,19 +158,22 @@ TEST(LossyFloat, LargestFiniteValueBecomesInfinite)
 // The fill disc: a 64 x 64 field of values from -157.5 to 338.625 with a
 // disc of 697 fill values at the type's largest finite value, in 56 of its
 // 256 blocks, beside 199 ordinary values.  The fill gives its blocks the
-// largest exponent, and those ordinary values, counted in its units of
-// 2^98 (float) or 2^962 (double), come back as 0 even where the fill comes
-// back; the blocks without a fill keep their values.  The figures of each
-// setting and type, as printed:
+// largest exponent, and those ordinary values are counted in its units of
+// 2^98 (float) or 2^962 (double): most settings return them all as 0, even
+// where the fill comes back, but some fixed rates return a part of them as
+// multiples of that unit, at the lowest rates near the fill's own
+// magnitude.  The blocks without a fill keep their values.  The figures of
+// each setting and type, as printed:
 struct fill_figures {
   size_t infinite, kept;              // of the 697 fill values
   size_t changed, as_zero;            // of the 199 ordinary values beside them, 9 of them 0
+  double largest_back;                // their largest magnitude as decoded, in units of the fill's step
   double largest_error, largest_error_clear;  // beside the fill, in the blocks without one
 };
 
 struct fill_case {
   setting s;
-  fill_figures expected;  // float and double alike
+  fill_figures expected[2];  // float, double
 };
 
 template <typename T>
@@ -195,9 +198,10 @@ std::vector<T> disc_field(T fill, std::vector<bool>* is_fill, std::vector<bool>*
 template <typename T>
 void fill_values(const fill_case& c)
 {
-  const fill_figures& expected = c.expected;
+  const fill_figures& expected = c.expected[sizeof(T) == 8];
   const size_t m = 64, n[4] = {m, m, 0, 0};
   const T fill = std::numeric_limits<T>::max();
+  const int step = sizeof(T) == 4 ? 98 : 962;  // 2^(e - P) with the fill's e
   std::vector<bool> is_fill, holds;
   const std::vector<T> in = disc_field(fill, &is_fill, &holds);
   ASSERT_EQ(std::count(is_fill.begin(), is_fill.end(), true), 697);
@@ -217,6 +221,7 @@ void fill_values(const fill_case& c)
       beside++;
       f.changed += out[i] != in[i];
       f.as_zero += out[i] == 0;
+      f.largest_back = std::max(f.largest_back, std::fabs(std::ldexp(double(out[i]), -step)));
       f.largest_error = std::max(f.largest_error, e);
     }
     else
@@ -225,14 +230,16 @@ void fill_values(const fill_case& c)
   ASSERT_EQ(beside, 199u);
   const char* type = sizeof(T) == 4 ? "float" : "double";
   std::printf("fill disc, %s, %s: of 697 fill values %zu as +inf, %zu kept; of 199 ordinary values in their "
-              "blocks %zu changed, %zu as 0, largest error %.17g; largest error in the 200 blocks without a "
-              "fill value %.17g\n",
-              type, c.s.name, f.infinite, f.kept, f.changed, f.as_zero, f.largest_error, f.largest_error_clear);
+              "blocks %zu changed, %zu as 0, largest magnitude back %.17g * 2^%d (%.17g), largest error %.17g; "
+              "largest error in the 200 blocks without a fill value %.17g\n",
+              type, c.s.name, f.infinite, f.kept, f.changed, f.as_zero, f.largest_back, step,
+              std::ldexp(f.largest_back, step), f.largest_error, f.largest_error_clear);
   SCOPED_TRACE(std::string(type) + " " + c.s.name);
   EXPECT_EQ(f.infinite, expected.infinite);
   EXPECT_EQ(f.kept, expected.kept);
   EXPECT_EQ(f.changed, expected.changed);
   EXPECT_EQ(f.as_zero, expected.as_zero);
+  EXPECT_EQ(f.largest_back, expected.largest_back);
   EXPECT_EQ(f.largest_error, expected.largest_error);
   EXPECT_EQ(f.largest_error_clear, expected.largest_error_clear);
 }
@@ -278,12 +285,20 @@ void fill_remedies()
 
 TEST(LossyFloat, FillValuesBecomeInfinite)
 {
+  // float, then double; largest_back in units of 2^98 or 2^962
   const fill_case cases[] = {
-    {lossy::rate(8, "rate 8"), {169, 528, 190, 199, 91.125, 0}},
-    {lossy::precision(16, "precision 16"), {697, 0, 190, 199, 91.125, 0}},
-    {lossy::precision(24, "precision 24"), {697, 0, 190, 199, 91.125, 0}},
-    {lossy::default_limits(), {0, 697, 190, 199, 91.125, 0}},
-    {lossy::accuracy(1e-3, "accuracy 1e-3"), {0, 697, 190, 199, 91.125, 0}},
+    {lossy::rate(4, "rate 4"), {{104, 528, 199, 50, 17 * 0x1p24, 17 * 0x1p122, 0},
+                                {633, 0, 199, 51, 9 * 0x1p57, 9 * 0x1p1019, 0.03125}}},
+    {lossy::rate(6, "rate 6"), {{128, 528, 198, 102, 15 * 0x1p21, 15 * 0x1p119, 0},
+                                {643, 0, 199, 98, 17 * 0x1p53, 17 * 0x1p1015, 0}}},
+    {lossy::rate(8, "rate 8"), {{169, 528, 190, 199, 0, 91.125, 0}, {169, 528, 190, 199, 0, 91.125, 0}}},
+    {lossy::rate(16, "rate 16"), {{129, 560, 190, 183, 64, 64 * 0x1p98, 0}, {169, 528, 190, 199, 0, 91.125, 0}}},
+    {lossy::rate(24, "rate 24"), {{36, 657, 191, 164, 96, 96 * 0x1p98, 0}, {169, 528, 190, 199, 0, 91.125, 0}}},
+    {lossy::rate(28, "rate 28"), {{0, 697, 199, 61, 16, 16 * 0x1p98, 0}, {169, 528, 190, 199, 0, 91.125, 0}}},
+    {lossy::precision(16, "precision 16"), {{697, 0, 190, 199, 0, 91.125, 0}, {697, 0, 190, 199, 0, 91.125, 0}}},
+    {lossy::precision(24, "precision 24"), {{697, 0, 190, 199, 0, 91.125, 0}, {697, 0, 190, 199, 0, 91.125, 0}}},
+    {lossy::default_limits(), {{0, 697, 190, 199, 0, 91.125, 0}, {0, 697, 190, 199, 0, 91.125, 0}}},
+    {lossy::accuracy(1e-3, "accuracy 1e-3"), {{0, 697, 190, 199, 0, 91.125, 0}, {0, 697, 190, 199, 0, 91.125, 0}}},
   };
   for (const fill_case& c : cases) {
     fill_values<float>(c);
