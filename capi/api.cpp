@@ -215,7 +215,7 @@ extern "C" {
 static kvr_header kvr_header_ctor_buffer(const void* data, size_t bytes)
 {
   try {
-    const ::header probe(data, bytes);
+    const kvr::header probe(data, bytes);
     const uint32_t d = probe.dimensionality();
     const bool is_double = probe.type == kvr_type_double;
     if (probe.type != kvr_type_float && !is_double)

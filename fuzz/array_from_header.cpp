@@ -123,12 +123,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
   if (size < 12)
     return 0;
-  // The global header class reads any scalar type, so that the integer
-  // types reach the arrays' type test too; the interface takes it as the
-  // header handle it is.
-  std::unique_ptr<::header> probe;
+  // kvr::header reads any scalar type, so that the integer types reach
+  // the arrays' type test too; the interface takes it as the header handle
+  // it is.
+  std::unique_ptr<kvr::header> probe;
   try {
-    probe.reset(new ::header(data, 12));
+    probe.reset(new kvr::header(data, 12));
   }
   catch (const kvr::exception&) {
     return 0;

@@ -62,11 +62,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
   fuzz::guarded buf(bytes ? bytes : 12);
   buf.fill(in.rest(), in.rest_size());
 
-  const outcome any = build<::header>(buf.data, bytes);
+  const outcome any = build<kvr::header>(buf.data, bytes);
   if (bytes != 0 && bytes != 12)
     FUZZ_CHECK(any.error == kvr::detail::text::de_length);
 
-  // The typed classes read exactly as the global one, whatever their
+  // The typed classes read exactly as kvr::header, whatever their
   // template arguments.
   using namespace kvr::codec;
   const outcome typed[] = {

@@ -51,7 +51,7 @@ protected:
 namespace detail {
 
 // The 12 serialized bytes and the rate; shared by the typed headers and
-// the global one.
+// kvr::header.
 class serial_header : public array::header {
 public:
   double stored_rate;
@@ -411,13 +411,19 @@ private:
 
 #undef KVR_ARRAY_PROXIES
 
-} // namespace kvr
-
 // Reads a serialized header of any type and dimensionality; throws as the
 // typed header's reading constructor does.
-class header : public kvr::detail::serial_header {
+class header : public detail::serial_header {
 public:
   header(const void* data_in, size_t bytes) : serial_header(data_in, bytes) {}
 };
+
+} // namespace kvr
+
+// Callers name kvr::header plain `header`.  The class itself stays in kvr:
+// its vtable, typeinfo and inline members are weak symbols, and under a
+// global name they would merge at link time with those of a program's own
+// global `header` defined in another source file.
+using header = kvr::header;
 
 #endif
