@@ -249,9 +249,19 @@ typedef struct kvr_stream {
   kvr_execution execution;
 } kvr_stream;
 
-/* kvr_config: a requested configuration, passed by value.  For fixed rate,
-   a negative rate requests word-aligned blocks of |rate| bits per value.
-   No function of this header takes one; the compressed arrays read it. */
+/* kvr_config: a requested configuration, a mode and its argument, passed
+   by value.  For fixed rate, a negative rate (kvr_config_rate with align
+   nonzero) requests word-aligned blocks of |rate| bits per value.  No
+   function of this header or of kvr_array_api takes one, and no
+   constructor of the compressed arrays does (they take a rate and always
+   align): in C it is a record for the caller, whose mode and arg tell
+   which kvr_stream_set_* to call.  In C++ the block stores of
+   <kvr/array.hpp> take one (kvr::BlockStore1 .. 4: their constructors and
+   configure): a fixed rate, its blocks whole words whatever its sign, or
+   custom limits with min_bits equal to max_bits, rounded up to whole
+   words; any other mode throws kvr::exception and changes nothing.  An
+   array takes one through its store, a.store.configure(c) and then
+   a.cache.clear(), as its set_rate does for a rate. */
 typedef struct kvr_config {
   kvr_mode mode;
   union {
