@@ -1,8 +1,18 @@
 /*
  * Compressed arrays: 1- to 4-dimensional float and double arrays kept in
  * fixed-rate blocks behind a direct-mapped write-back cache of decoded
- * blocks, with element references, pointers (flat order) and iterators
- * (block order), and a 12-byte serialized header.
+ * blocks, and a 12-byte serialized header.
+ *
+ * Elements are read and written through three proxy types of each array
+ * class A, plain records {&a, i[, j[, k[, l]]]} with get() and set(v):
+ * A::reference names one element and is made from its indices,
+ * A::reference r{{&a, i, j, k}}; A::pointer moves in flat order, x
+ * fastest, and a.begin().ptr() is element 0, so get_at(f) and
+ * set_at(f, v) reach flat index f; A::iterator moves in block order from
+ * a.begin() to a.end() (inc, neq) and holds its element's indices.  The
+ * arrays have no operator() and no member that makes a reference or a
+ * pointer from indices.  The README's example array_elements.cpp uses
+ * all three.
  *
  * kvr::codec::kvr_base<N, S>::header writes and reads the header of one
  * array type; kvr::header reads the header of any type and dimensionality,

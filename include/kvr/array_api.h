@@ -83,10 +83,18 @@
  * which returns NULL on any failure.  A constructor that throws returns
  * nothing and keeps nothing; deep_copy, set_rate, set_cache_size and
  * resize that throw leave the array exactly as it was, cached changes
- * included.  C code cannot catch them: a C caller's process ends in
- * std::terminate, which aborts (SIGABRT, shell status 134; libstdc++ first
- * prints "terminate called after throwing an instance of 'kvr::exception'"
- * and the text).  A C caller never meets one when it checks, before:
+ * included.  C code cannot catch them.  With no C++ handler above the
+ * call, as in a C program, the process ends in std::terminate, which
+ * aborts (SIGABRT, shell status 134; libstdc++ first prints "terminate
+ * called after throwing an instance of 'kvr::exception'" and the text).
+ * Under a C++ handler the exception unwinds through C frames that have
+ * unwind tables (GCC's and clang's default on x86-64 and AArch64 Linux,
+ * and what -fexceptions gives), skipping the rest of each C function, its
+ * cleanup included; a C frame built without them
+ * (-fno-asynchronous-unwind-tables, with GCC on AArch64 also
+ * -fno-unwind-tables) stops the unwinder, and the process ends in
+ * std::terminate all the same.  A C caller never meets one when it
+ * checks, before:
  *   ctor, resize, ctor_header (with h's extents): B below 2^31, else "kvr
  *     array too large for cache";
  *   ctor, set_cache_size: cache_size at most 2^31 lines, ceil(cache_size /

@@ -249,9 +249,19 @@ typedef struct kvr_stream {
   kvr_execution execution;
 } kvr_stream;
 
-/* kvr_config: a requested configuration, passed by value.  For fixed rate,
-   a negative rate requests word-aligned blocks of |rate| bits per value.
-   No function of this header takes one; the compressed arrays read it. */
+/* kvr_config: a requested configuration, a mode and its argument, passed
+   by value.  For fixed rate, a negative rate (kvr_config_rate with align
+   nonzero) requests word-aligned blocks of |rate| bits per value.  No
+   function of this header or of kvr_array_api takes one, and no
+   constructor of the compressed arrays does (they take a rate and always
+   align): in C it is a record for the caller, whose mode and arg tell
+   which kvr_stream_set_* to call.  In C++ the block stores of
+   <kvr/array.hpp> take one (kvr::BlockStore1 .. 4: their constructors and
+   configure): a fixed rate, its blocks whole words whatever its sign, or
+   custom limits with min_bits equal to max_bits, rounded up to whole
+   words; any other mode throws kvr::exception and changes nothing.  An
+   array takes one through its store, a.store.configure(c) and then
+   a.cache.clear(), as its set_rate does for a rate. */
 typedef struct kvr_config {
   kvr_mode mode;
   union {
@@ -504,7 +514,19 @@ KVR_API size_t kvr_read_header(kvr_stream* stream, kvr_field* field, uint32_t ma
    kvr_exec_serial.  Past those checks 0 is a result: blocks of 0 bits
    (max_bits 0, which kvr_stream_set_rate gives int32 and int64 fields
    below half a bit a block) from the stream's start.  Does not check the
-   buffer's capacity. */
+   buffer's capacity.
+   Blocks follow one another in raster order, x fastest: block b is the
+   one at block coordinates (b mod bx, (b / bx) mod by, ...), bx =
+   ceil(nx / 4) and so on.  At a fixed rate every block takes B = min_bits
+   = max_bits bits, so block b starts at bit h + b * B, h being the
+   stream's position at the call: 0 at its start, 96 after a full header
+   with the short mode word (fixed rates up to 2048 bits a block), 148
+   after one with the long mode word.  A block starts on a 64-bit word
+   only where h + b * B is a multiple of 64: every block when h and B are
+   (no header, and a rate aligned by kvr_stream_set_rate), none after a
+   full header with an aligned rate.  Position a reader there with
+   stream_set_read_offset and call the block decoder (its partial form at
+   the upper edges) to decode that block alone. */
 KVR_API size_t kvr_compress(kvr_stream* stream, const kvr_field* field);
 /* kvr_decompress: decodes every block into the field's memory and aligns;
    returns stream_size afterwards.  Refuses what kvr_compress refuses,

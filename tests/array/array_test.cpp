@@ -293,6 +293,50 @@ TEST(ArrayOpenPoints, ElementsBeforeARate)
   a.compressed_data();
 }
 
+// The arrays' constructors and set_rate take a rate; a kvr_config reaches
+// an array only through its block store: store.configure, then
+// cache.clear, as set_rate does for a rate.  kvr_config_rate(r, align)
+// gives what set_rate(r) gives, aligned or not (the stored sign only asks
+// for the alignment the arrays always have); custom limits with min_bits
+// == max_bits give slots of those bits (rate() is then 0); other modes
+// throw and change nothing.
+TEST(ArrayConfiguration, ThroughTheBlockStore)
+{
+  std::vector<double> in(100);
+  for (size_t i = 0; i < in.size(); i++)
+    in[i] = std::sin(0.1 * double(i)) + 2;
+  for (int align : {0, 1}) {
+    kvr::array2<double> a(10, 10, 16, in.data()), b(10, 10, 16, in.data());
+    a.begin().set(7);
+    a.store.configure(kvr_config_rate(5, align));
+    a.cache.clear();
+    EXPECT_EQ(b.set_rate(5), 8.0);
+    EXPECT_EQ(a.rate(), 8.0) << align;
+    EXPECT_EQ(a.store.index.bits_per_block, b.store.index.bits_per_block) << align;
+    EXPECT_EQ(a.compressed_size(), b.compressed_size()) << align;
+    for (auto it = a.begin(); it.neq(a.end()); it = it.inc())
+      ASSERT_EQ(it.get(), 0.0) << align;
+  }
+
+  kvr::array2<double> a(10, 10, 16, in.data());
+  a.store.configure(kvr_config_custom(192, 192, 20, -1074));
+  a.cache.clear();
+  EXPECT_EQ(a.store.index.bits_per_block, 192u);
+  EXPECT_GE(a.compressed_size(), 9 * 192 / 8u);
+  EXPECT_EQ(a.rate(), 0.0); // 20 planes: custom mode, not fixed rate
+  a.set_array(in.data());
+  std::vector<double> out(100);
+  a.get_all(out.data());
+  for (size_t i = 0; i < in.size(); i++)
+    EXPECT_NEAR(out[i], in[i], 1e-3) << i;
+
+  EXPECT_THROW(a.store.configure(kvr_config_precision(20)), kvr::exception);
+  EXPECT_THROW(a.store.configure(kvr_config_custom(64, 128, 64, -1074)), kvr::exception);
+  EXPECT_EQ(a.store.index.bits_per_block, 192u);
+  a.get_all(out.data());
+  EXPECT_NEAR(out[99], in[99], 1e-3);
+}
+
 TEST(ArrayOpenPoints, TooManyBlocksThrowBeforeAllocating)
 {
   try {
