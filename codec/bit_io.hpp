@@ -68,6 +68,21 @@ inline uint64_t every_fourth_bit(uint64_t x)
   return (x | (x >> 24)) & 0xffffu;
 }
 
+// Words go through 8-byte copies, one load or store each, so that a buffer
+// may start at any byte.  The casts to void* keep the compiler from
+// assuming the alignment of uint64_t for the copy.
+inline uint64_t load_word(const uint64_t* p)
+{
+  uint64_t w;
+  __builtin_memcpy(&w, static_cast<const void*>(p), sizeof w);
+  return w;
+}
+
+inline void store_word(uint64_t* p, uint64_t w)
+{
+  __builtin_memcpy(static_cast<void*>(p), &w, sizeof w);
+}
+
 struct bit_writer {
   uint32_t bits;
   uint64_t buffer;
@@ -106,7 +121,7 @@ struct bit_writer {
   {
     buffer += bit << bits;
     if (++bits == 64) {
-      *cursor++ = buffer;
+      store_word(cursor++, buffer);
       buffer = 0;
       bits = 0;
     }
@@ -119,7 +134,7 @@ struct bit_writer {
     buffer += value << bits;
     uint32_t b = bits + n;
     if (b >= 64) {
-      *cursor++ = buffer;
+      store_word(cursor++, buffer);
       buffer = bits ? value >> (64 - bits) : 0;
       b -= 64;
     }
@@ -135,10 +150,10 @@ struct bit_writer {
       bits = uint32_t(b);
       return;
     }
-    *cursor++ = buffer;
+    store_word(cursor++, buffer);
     buffer = 0;
     for (b -= 64; b >= 64; b -= 64)
-      *cursor++ = 0;
+      store_word(cursor++, 0);
     bits = uint32_t(b);
   }
 };
@@ -179,7 +194,7 @@ struct bit_reader {
   uint64_t get_bit()
   {
     if (!bits) {
-      uint64_t w = *cursor++;
+      uint64_t w = load_word(cursor++);
       buffer = w >> 1;
       bits = 63;
       return w & 1;
@@ -199,7 +214,7 @@ struct bit_reader {
       bits -= n;
       return value;
     }
-    uint64_t w = *cursor++;
+    uint64_t w = load_word(cursor++);
     uint64_t value = (buffer + (w << bits)) & low_mask(n);
     uint32_t b = bits + 64 - n;
     buffer = b ? w >> (64 - b) : 0;
@@ -215,7 +230,7 @@ struct bit_reader {
     cursor = begin + offset / 64;
     uint32_t k = uint32_t(offset % 64);
     if (k) {
-      buffer = *cursor++ >> k;
+      buffer = load_word(cursor++) >> k;
       bits = 64 - k;
     }
     else {
