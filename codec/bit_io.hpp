@@ -68,19 +68,23 @@ inline uint64_t every_fourth_bit(uint64_t x)
   return (x | (x >> 24)) & 0xffffu;
 }
 
-// Words go through 8-byte copies, one load or store each, so that a buffer
-// may start at any byte.  The casts to void* keep the compiler from
-// assuming the alignment of uint64_t for the copy.
+// A word at any byte address: a buffer may start anywhere, as a stream
+// read where it lies in a larger image does.  Its accesses compile to the
+// same single load or store as an aligned word's on x86-64 and AArch64, and,
+// unlike a copy with memcpy, keep the word's type, so the compiler still
+// knows that they do not alias the blocks' values in the coding loops.
+struct __attribute__((packed)) unaligned_word {
+  uint64_t value;
+};
+
 inline uint64_t load_word(const uint64_t* p)
 {
-  uint64_t w;
-  __builtin_memcpy(&w, static_cast<const void*>(p), sizeof w);
-  return w;
+  return reinterpret_cast<const unaligned_word*>(p)->value;
 }
 
 inline void store_word(uint64_t* p, uint64_t w)
 {
-  __builtin_memcpy(static_cast<void*>(p), &w, sizeof w);
+  reinterpret_cast<unaligned_word*>(p)->value = w;
 }
 
 struct bit_writer {

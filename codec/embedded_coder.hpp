@@ -669,7 +669,7 @@ struct block_reader {
     clip(last);
   }
 
-  uint64_t word(uint32_t i) const { return i ? load_word(base + i - 1) : head; }
+  uint64_t word(uint32_t i) const { return i ? load_word(base + (i - 1)) : head; }
 
   // The window ends at last, or where the block does.
   void clip(uint32_t last)
