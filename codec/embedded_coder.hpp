@@ -656,20 +656,20 @@ struct block_reader {
   {
     uint32_t last = 64;
     if (!r.bits) {
-      w = base[0];
+      w = load_word(base);
       last = 128;
     }
     else {
       w = r.buffer;
       if (sure > r.bits && extent > r.bits) {
-        w |= base[0] << r.bits;
+        w |= load_word(base) << r.bits;
         last = q + 64;
       }
     }
     clip(last);
   }
 
-  uint64_t word(uint32_t i) const { return i ? base[i - 1] : head; }
+  uint64_t word(uint32_t i) const { return i ? load_word(base + (i - 1)) : head; }
 
   // The window ends at last, or where the block does.
   void clip(uint32_t last)
@@ -711,7 +711,7 @@ struct block_reader {
     w = word(i) >> o;
     uint32_t last = stop;
     if (o && sure > stop && end > stop) {
-      w |= base[i] << (64 - o);
+      w |= load_word(base + i) << (64 - o);
       last = q + 64;
     }
     clip(last);
@@ -748,18 +748,18 @@ struct block_reader {
     for (; left >= 64; left -= 64) {
       uint64_t x = cur >> o;
       if (o) {
-        cur = base[i];
+        cur = load_word(base + i);
         x |= cur << (64 - o);
       }
       else if (left > 64)
-        cur = base[i];
+        cur = load_word(base + i);
       i++;
       put(x, 64);
     }
     if (left) {
       uint64_t x = cur >> o;
       if (o + left > 64)
-        x |= base[i] << (64 - o);
+        x |= load_word(base + i) << (64 - o);
       put(x & low_mask(left), left);
     }
   }

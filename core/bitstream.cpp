@@ -16,6 +16,23 @@ inline uint64_t low_bits(uint64_t x, uint32_t n)
   return n >= wsize ? x : x & ((uint64_t(1) << n) - 1);
 }
 
+// A word at any byte address: a buffer may start anywhere.  Its accesses
+// compile to the same single load or store as an aligned word's on x86-64
+// and AArch64.
+struct __attribute__((packed)) unaligned_word {
+  uint64_t value;
+};
+
+inline uint64_t load_word(const uint64_t* p)
+{
+  return reinterpret_cast<const unaligned_word*>(p)->value;
+}
+
+inline void store_word(uint64_t* p, uint64_t w)
+{
+  reinterpret_cast<unaligned_word*>(p)->value = w;
+}
+
 } // namespace
 
 extern "C" {
@@ -79,7 +96,7 @@ size_t stream_capacity(const bit_stream* s)
 uint32_t stream_read_bit(bit_stream* s)
 {
   if (!s->bits) {
-    s->buffer = *s->cursor++;
+    s->buffer = load_word(s->cursor++);
     s->bits = wsize;
   }
   s->bits--;
@@ -92,7 +109,7 @@ uint32_t stream_write_bit(bit_stream* s, uint32_t bit)
 {
   s->buffer += uint64_t(bit) << s->bits;
   if (++s->bits == wsize) {
-    *s->cursor++ = s->buffer;
+    store_word(s->cursor++, s->buffer);
     s->buffer = 0;
     s->bits = 0;
   }
@@ -104,7 +121,7 @@ uint64_t stream_read_bits(bit_stream* s, uint32_t n)
   uint64_t value = s->buffer;
   if (s->bits < n) {
     // Exactly one word is fetched; its low bits complete the value.
-    uint64_t w = *s->cursor++;
+    uint64_t w = load_word(s->cursor++);
     value += w << s->bits;
     s->bits += wsize - n;
     s->buffer = s->bits ? w >> (wsize - s->bits) : 0;
@@ -121,7 +138,7 @@ uint64_t stream_write_bits(bit_stream* s, uint64_t value, uint32_t n)
   s->buffer += value << s->bits;
   uint32_t b = s->bits + n;
   if (b >= wsize) {
-    *s->cursor++ = s->buffer;
+    store_word(s->cursor++, s->buffer);
     s->buffer = s->bits ? value >> (wsize - s->bits) : 0;
     b -= wsize;
   }
@@ -152,7 +169,7 @@ void stream_set_read_offset(bit_stream* s, uint64_t offset)
   uint32_t k = uint32_t(offset % wsize);
   s->cursor = s->begin + offset / wsize;
   if (k) {
-    s->buffer = *s->cursor++ >> k;
+    s->buffer = load_word(s->cursor++) >> k;
     s->bits = wsize - k;
   }
   else {
@@ -166,7 +183,7 @@ void stream_set_write_offset(bit_stream* s, uint64_t offset)
   uint32_t k = uint32_t(offset % wsize);
   s->cursor = s->begin + offset / wsize;
   s->bits = k;
-  s->buffer = k ? low_bits(*s->cursor, k) : 0;
+  s->buffer = k ? low_bits(load_word(s->cursor), k) : 0;
 }
 
 void stream_skip(bit_stream* s, uint32_t n)
@@ -178,9 +195,9 @@ void stream_pad(bit_stream* s, uint32_t n)
 {
   uint64_t b = uint64_t(s->bits) + n;
   if (b >= wsize) {
-    *s->cursor++ = s->buffer;
+    store_word(s->cursor++, s->buffer);
     for (b -= wsize; b >= wsize; b -= wsize)
-      *s->cursor++ = 0;
+      store_word(s->cursor++, 0);
     s->buffer = 0;
   }
   s->bits = uint32_t(b);

@@ -62,7 +62,10 @@ typedef struct bit_stream {
 
 /* stream_open: a new stream over `bytes` bytes at `buffer`, positioned at
    bit 0; NULL when the record cannot be allocated.  The buffer stays the
-   caller's. */
+   caller's.  It may start at any byte, aligned or not (a stream inside a
+   larger image, say after a 12-byte header): every operation, the block
+   codec's included, loads and stores its words as unaligned 8-byte
+   accesses and gives the same bits at every address. */
 KVR_API bit_stream* stream_open(void* buffer, size_t bytes);
 /* stream_close: releases the record only, never the buffer; NULL does
    nothing. */
