@@ -11,6 +11,8 @@
 #include <kvr/kvr.h>
 #include <stdint.h>
 
+#include "core/word.hpp"
+
 namespace kvr_codec {
 namespace {
 
@@ -68,24 +70,8 @@ inline uint64_t every_fourth_bit(uint64_t x)
   return (x | (x >> 24)) & 0xffffu;
 }
 
-// A word at any byte address: a buffer may start anywhere, as a stream
-// read where it lies in a larger image does.  Its accesses compile to the
-// same single load or store as an aligned word's on x86-64 and AArch64, and,
-// unlike a copy with memcpy, keep the word's type, so the compiler still
-// knows that they do not alias the blocks' values in the coding loops.
-struct __attribute__((packed)) unaligned_word {
-  uint64_t value;
-};
-
-inline uint64_t load_word(const uint64_t* p)
-{
-  return reinterpret_cast<const unaligned_word*>(p)->value;
-}
-
-inline void store_word(uint64_t* p, uint64_t w)
-{
-  reinterpret_cast<unaligned_word*>(p)->value = w;
-}
+using kvr_word::load_word;
+using kvr_word::store_word;
 
 struct bit_writer {
   uint32_t bits;

@@ -4,6 +4,8 @@
 
 #include <cstdlib>
 
+#include "core/word.hpp"
+
 extern "C" const size_t stream_word_bits = 64;
 
 namespace {
@@ -16,22 +18,8 @@ inline uint64_t low_bits(uint64_t x, uint32_t n)
   return n >= wsize ? x : x & ((uint64_t(1) << n) - 1);
 }
 
-// A word at any byte address: a buffer may start anywhere.  Its accesses
-// compile to the same single load or store as an aligned word's on x86-64
-// and AArch64.
-struct __attribute__((packed)) unaligned_word {
-  uint64_t value;
-};
-
-inline uint64_t load_word(const uint64_t* p)
-{
-  return reinterpret_cast<const unaligned_word*>(p)->value;
-}
-
-inline void store_word(uint64_t* p, uint64_t w)
-{
-  reinterpret_cast<unaligned_word*>(p)->value = w;
-}
+using kvr_word::load_word;
+using kvr_word::store_word;
 
 } // namespace
 
