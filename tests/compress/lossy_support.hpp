@@ -14,13 +14,11 @@
 #include <string>
 #include <vector>
 
+#include "compress/type_of.hpp"
+
 namespace lossy {
 
-template <typename T> constexpr kvr_type type_of();
-template <> constexpr kvr_type type_of<int32_t>() { return kvr_type_int32; }
-template <> constexpr kvr_type type_of<int64_t>() { return kvr_type_int64; }
-template <> constexpr kvr_type type_of<float>() { return kvr_type_float; }
-template <> constexpr kvr_type type_of<double>() { return kvr_type_double; }
+using kvr_test::type_of;
 
 // The error of lossy integer coding with every bit plane coded, by
 // dimensionality: the lifting transform's rounding alone.

@@ -12,6 +12,8 @@
 #include <random>
 #include <vector>
 
+#include "compress/type_of.hpp"
+
 namespace {
 
 // Bytes at a given offset from an 8-aligned base, with guard bytes around
@@ -94,11 +96,7 @@ TEST(Misaligned, BitStreamOperationsAtEveryByteOffset)
   }
 }
 
-template <typename T> constexpr kvr_type type_of();
-template <> constexpr kvr_type type_of<int32_t>() { return kvr_type_int32; }
-template <> constexpr kvr_type type_of<int64_t>() { return kvr_type_int64; }
-template <> constexpr kvr_type type_of<float>() { return kvr_type_float; }
-template <> constexpr kvr_type type_of<double>() { return kvr_type_double; }
+using kvr_test::type_of;
 
 enum class Mode { rate, precision, accuracy, reversible };
 

@@ -14,16 +14,14 @@
 #include <type_traits>
 #include <vector>
 
+#include "compress/type_of.hpp"
+
 namespace {
 
 enum mode : unsigned { rate, precision, accuracy, reversible, custom, modes };
 const char* const mode_names[] = {"rate", "precision", "accuracy", "reversible", "custom"};
 
-template <typename T> constexpr kvr_type type_of();
-template <> constexpr kvr_type type_of<int32_t>() { return kvr_type_int32; }
-template <> constexpr kvr_type type_of<int64_t>() { return kvr_type_int64; }
-template <> constexpr kvr_type type_of<float>() { return kvr_type_float; }
-template <> constexpr kvr_type type_of<double>() { return kvr_type_double; }
+using kvr_test::type_of;
 
 void set_limits(kvr_stream* s, unsigned m, kvr_type type, uint32_t dims)
 {
