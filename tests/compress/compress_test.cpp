@@ -12,22 +12,14 @@
 #include <string>
 #include <vector>
 
-#include "compress/type_of.hpp"
+#include "compress/variants.hpp"
 
 namespace {
 
+using kvr_test::Mode;
+using kvr_test::Shape;
+using kvr_test::set_mode;
 using kvr_test::type_of;
-
-enum class Mode { rate, precision, accuracy, reversible };
-const char* name(Mode m)
-{
-  switch (m) {
-    case Mode::rate: return "rate";
-    case Mode::precision: return "precision";
-    case Mode::accuracy: return "accuracy";
-    default: return "reversible";
-  }
-}
 
 // A smooth value with some noise, the same on every platform.
 template <typename T>
@@ -49,11 +41,6 @@ struct Layout {
 };
 
 const Layout layouts[] = {{"default", 0, 1}, {"strided", 1, 1}, {"negative", -1, 1}, {"gapped", 1, 3}};
-
-struct Shape {
-  uint32_t d;
-  size_t n[4];
-};
 
 const Shape shapes[] = {{1, {4, 0, 0, 0}}, {1, {10, 0, 0, 0}}, {1, {3, 0, 0, 0}},
                         {2, {8, 8, 0, 0}}, {2, {5, 3, 0, 0}}, {2, {9, 6, 0, 0}},
@@ -109,16 +96,6 @@ template <typename T>
 bool same_bits(T a, T b)
 {
   return std::memcmp(&a, &b, sizeof(T)) == 0;
-}
-
-void set_mode(kvr_stream* s, Mode m, kvr_type type, uint32_t d)
-{
-  switch (m) {
-    case Mode::rate: kvr_stream_set_rate(s, 12, type, d, 0); break;
-    case Mode::precision: kvr_stream_set_precision(s, 20); break;
-    case Mode::accuracy: kvr_stream_set_accuracy(s, 1e-3); break;
-    case Mode::reversible: kvr_stream_set_reversible(s); break;
-  }
 }
 
 template <typename T>

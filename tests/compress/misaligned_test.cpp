@@ -12,7 +12,7 @@
 #include <random>
 #include <vector>
 
-#include "compress/type_of.hpp"
+#include "compress/variants.hpp"
 
 namespace {
 
@@ -96,36 +96,18 @@ TEST(Misaligned, BitStreamOperationsAtEveryByteOffset)
   }
 }
 
+using kvr_test::Mode;
+using kvr_test::Shape;
+using kvr_test::set_mode;
 using kvr_test::type_of;
-
-enum class Mode { rate, precision, accuracy, reversible };
-
-struct Shape {
-  uint32_t d;
-  size_t n[4];
-};
 
 const Shape shapes[] = {{1, {37, 0, 0, 0}}, {2, {9, 6, 0, 0}}, {3, {6, 5, 7, 0}}, {4, {5, 4, 3, 6}}};
 const Mode modes[] = {Mode::rate, Mode::precision, Mode::accuracy, Mode::reversible};
 
+// The absent extents of a shape are 0, as kvr_field_4d takes them.
 kvr_field* field_of(void* data, kvr_type t, const Shape& s)
 {
-  switch (s.d) {
-    case 1: return kvr_field_1d(data, t, s.n[0]);
-    case 2: return kvr_field_2d(data, t, s.n[0], s.n[1]);
-    case 3: return kvr_field_3d(data, t, s.n[0], s.n[1], s.n[2]);
-    default: return kvr_field_4d(data, t, s.n[0], s.n[1], s.n[2], s.n[3]);
-  }
-}
-
-void set_mode(kvr_stream* z, Mode m, kvr_type t, uint32_t d)
-{
-  switch (m) {
-    case Mode::rate: kvr_stream_set_rate(z, 11.5, t, d, 0); break;
-    case Mode::precision: kvr_stream_set_precision(z, 19); break;
-    case Mode::accuracy: kvr_stream_set_accuracy(z, 1e-3); break;
-    default: kvr_stream_set_reversible(z); break;
-  }
+  return kvr_field_4d(data, t, s.n[0], s.n[1], s.n[2], s.n[3]);
 }
 
 // A stream's bytes and the values decoded from them.

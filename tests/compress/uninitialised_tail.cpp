@@ -14,7 +14,7 @@
 #include <type_traits>
 #include <vector>
 
-#include "compress/type_of.hpp"
+#include "compress/variants.hpp"
 
 namespace {
 
